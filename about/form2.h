@@ -1,0 +1,29 @@
+// The About window: credits, a note, "Ok" and two link labels that open the system browser.
+#pragma once
+
+#include <windows.h>
+
+namespace quillpost {
+
+class Form2 {
+public:
+    Form2() = default;
+    Form2(const Form2&) = delete;
+    Form2& operator=(const Form2&) = delete;
+    ~Form2();  // unloads the window if it is still loaded
+
+    // Modeless, no owner. Loads the window first when it is not loaded; a loaded window is
+    // only made visible and brought forward.
+    HRESULT Show();
+
+    bool IsLoaded() const { return window_ != nullptr; }
+    HWND Window() const { return window_; }
+
+private:
+    HRESULT Load();
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+    HWND window_ = nullptr;
+};
+
+}  // namespace quillpost

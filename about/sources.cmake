@@ -1,0 +1,3 @@
+# Sources of the About window, compiled into Quillpost.dll.
+set(QUILLPOST_ABOUT_SOURCES
+  ${CMAKE_SOURCE_DIR}/about/form2.cpp)

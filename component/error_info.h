@@ -1,0 +1,12 @@
+// Failures leave through COM's error object so that dispatch callers get a description.
+#pragma once
+
+#include <windows.h>
+
+namespace quillpost {
+
+// Sets the thread's error info for a failure of _Sample (source, system text of hr) and
+// returns hr, so a failing operation can end with `return ReportFailure(hr);`.
+HRESULT ReportFailure(HRESULT hr);
+
+}  // namespace quillpost

@@ -1,0 +1,91 @@
+// Small owners for the handles the component touches: each frees exactly once.
+#pragma once
+
+#include <windows.h>
+#include <oleauto.h>
+
+#include <string_view>
+#include <utility>
+
+namespace quillpost {
+
+// A BSTR owned by this scope. Empty() is the NULL BSTR, which automation treats as "".
+class UniqueBstr {
+public:
+    UniqueBstr() = default;
+    explicit UniqueBstr(BSTR owned) : value_(owned) {}
+    UniqueBstr(const UniqueBstr&) = delete;
+    UniqueBstr& operator=(const UniqueBstr&) = delete;
+    UniqueBstr(UniqueBstr&& other) noexcept : value_(other.Release()) {}
+    UniqueBstr& operator=(UniqueBstr&& other) noexcept
+    {
+        Reset(other.Release());
+        return *this;
+    }
+    ~UniqueBstr() { Reset(); }
+
+    // Copies the whole text, embedded NULs included; false when out of memory.
+    static bool Copy(std::wstring_view text, UniqueBstr& out)
+    {
+        BSTR copy = SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+        if (!copy) return false;
+        out.Reset(copy);
+        return true;
+    }
+
+    BSTR Get() const { return value_; }
+    BSTR Release() { return std::exchange(value_, nullptr); }
+    void Reset(BSTR owned = nullptr)
+    {
+        if (value_ != owned) SysFreeString(std::exchange(value_, owned));
+    }
+    std::wstring_view View() const { return {value_ ? value_ : L"", SysStringLen(value_)}; }
+
+private:
+    BSTR value_ = nullptr;
+};
+
+// An open registry key.
+class UniqueHkey {
+public:
+    UniqueHkey() = default;
+    UniqueHkey(const UniqueHkey&) = delete;
+    UniqueHkey& operator=(const UniqueHkey&) = delete;
+    ~UniqueHkey() { Reset(); }
+
+    HKEY Get() const { return key_; }
+    HKEY* Put()
+    {
+        Reset();
+        return &key_;
+    }
+    void Reset()
+    {
+        if (key_) RegCloseKey(std::exchange(key_, nullptr));
+    }
+
+private:
+    HKEY key_ = nullptr;
+};
+
+// A VARIANT cleared when the scope ends.
+class UniqueVariant {
+public:
+    UniqueVariant() { VariantInit(&value_); }
+    UniqueVariant(const UniqueVariant&) = delete;
+    UniqueVariant& operator=(const UniqueVariant&) = delete;
+    ~UniqueVariant() { VariantClear(&value_); }
+
+    VARIANT* operator&() { return &value_; }
+    const VARIANT& Get() const { return value_; }
+    VARIANT* Put()
+    {
+        VariantClear(&value_);
+        return &value_;
+    }
+
+private:
+    VARIANT value_;
+};
+
+}  // namespace quillpost

@@ -1,0 +1,56 @@
+#include "component/type_info.h"
+
+#include <wrl/client.h>
+
+#include "component/module.h"
+#include "component/quillpost_idl.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace quillpost {
+namespace {
+
+ITypeInfo* g_sampleTypeInfo = nullptr;  // owned for the life of the process
+
+HRESULT LoadSampleTypeInfo(ITypeInfo** out)
+{
+    wchar_t path[MAX_PATH * 4];
+    if (HRESULT hr = GetModulePath(path, ARRAYSIZE(path)); FAILED(hr)) return hr;
+    ComPtr<ITypeLib> library;
+    if (HRESULT hr = LoadTypeLibEx(path, REGKIND_NONE, &library); FAILED(hr)) return hr;
+    return library->GetTypeInfoOfGuid(IID__Sample, out);
+}
+
+}  // namespace
+
+HRESULT GetModulePath(wchar_t* buffer, DWORD capacity)
+{
+    const DWORD length = GetModuleFileNameW(ModuleInstance(), buffer, capacity);
+    if (length == 0) return HRESULT_FROM_WIN32(GetLastError());
+    if (length >= capacity) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
+    return S_OK;
+}
+
+HRESULT GetSampleTypeInfo(ITypeInfo** out)
+{
+    *out = nullptr;
+    auto* cached = static_cast<ITypeInfo*>(InterlockedCompareExchangePointer(
+        reinterpret_cast<void**>(&g_sampleTypeInfo), nullptr, nullptr));
+    if (!cached) {
+        ITypeInfo* loaded = nullptr;
+        if (HRESULT hr = LoadSampleTypeInfo(&loaded); FAILED(hr)) return hr;
+        // Two threads may race to load it; the loser gives its copy back.
+        cached = static_cast<ITypeInfo*>(InterlockedCompareExchangePointer(
+            reinterpret_cast<void**>(&g_sampleTypeInfo), loaded, nullptr));
+        if (cached) {
+            loaded->Release();
+        } else {
+            cached = loaded;
+        }
+    }
+    cached->AddRef();
+    *out = cached;
+    return S_OK;
+}
+
+}  // namespace quillpost

@@ -1,0 +1,48 @@
+// Sample: the one object the host creates and calls, through IDispatch or the _Sample vtable.
+#pragma once
+
+#include <windows.h>
+
+#include "component/quillpost_idl.h"
+
+namespace quillpost {
+
+class Sample final : public _Sample, public ISupportErrorInfo {
+public:
+    // Creates a Sample and asks it for riid; *out = nullptr on failure.
+    static HRESULT Create(REFIID riid, void** out);
+
+    // IUnknown
+    STDMETHODIMP QueryInterface(REFIID riid, void** out) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+
+    // IDispatch, answered by the type library's standard dispatch
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override;
+    STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** out) override;
+    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override;
+    STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID locale, WORD flags, DISPPARAMS* params, VARIANT* result,
+                        EXCEPINFO* exception, UINT* argError) override;
+
+    // ISupportErrorInfo
+    STDMETHODIMP InterfaceSupportsErrorInfo(REFIID riid) override;
+
+    // _Sample: the host contract
+    STDMETHODIMP Initialize(LONG nVersion, BSTR sUserEmail, IDispatch* oMessenger, VARIANT_BOOL* result) override;
+    STDMETHODIMP Uninitialize(VARIANT* result) override;
+    STDMETHODIMP Configure(VARIANT* result) override;
+    STDMETHODIMP GetPublishInfo(BSTR* sPluginName, LONG* nCommandCount, LONG* nTagCount,
+                                VARIANT_BOOL* result) override;
+    STDMETHODIMP GetPublishCommandInfo(LONG nCommandIdx, BSTR* sName, BSTR* sValue, BSTR* sHelp,
+                                       VARIANT* result) override;
+    STDMETHODIMP ParseCommand(BSTR sCommand, BSTR sCommandArg, IDispatch* oConversationWnd, BSTR* sResult,
+                              VARIANT_BOOL* result) override;
+
+private:
+    Sample();
+    ~Sample();
+
+    LONG references_ = 1;
+};
+
+}  // namespace quillpost

@@ -1,0 +1,125 @@
+// The six operations of the host contract that Sample answers.
+//
+// Pointers the caller passes for results are checked before anything is written, so a
+// call either fails with nothing written or writes all that it is meant to write.
+#include <wrl/client.h>
+
+#include <string>
+
+#include "about/form2.h"
+#include "component/apartment.h"
+#include "component/error_info.h"
+#include "component/raii.h"
+#include "plugin/host_contract.h"
+#include "plugin/sample.h"
+#include "viewer/form1.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace quillpost {
+namespace {
+
+VARIANT_BOOL ToVariantBool(bool value) { return value ? VARIANT_TRUE : VARIANT_FALSE; }
+
+// Replaces a caller's by-reference string, freeing the string it held.
+void Assign(BSTR* target, UniqueBstr& value) { SysFreeString(std::exchange(*target, value.Release())); }
+
+// The whole BSTR, embedded NULs included, must equal the command; case is ignored.
+bool IsRecognisedCommand(BSTR command)
+{
+    const UINT length = SysStringLen(command);
+    const int expectedLength = static_cast<int>(std::char_traits<wchar_t>::length(kRecognisedCommand));
+    if (static_cast<int>(length) != expectedLength) return false;
+    return CompareStringOrdinal(command, expectedLength, kRecognisedCommand, expectedLength, TRUE) == CSTR_EQUAL;
+}
+
+HRESULT ShowViewer(Form1** viewer)
+{
+    if (HRESULT hr = GetViewerWindow(viewer); FAILED(hr)) return hr;
+    return (*viewer)->Show();
+}
+
+}  // namespace
+
+STDMETHODIMP Sample::Initialize(LONG, BSTR sUserEmail, IDispatch* oMessenger, VARIANT_BOOL* result)
+{
+    if (!result) return E_POINTER;
+    ComPtr<IDispatch> messenger(oMessenger);  // held for the call, never used
+
+    std::wstring heading(sUserEmail ? sUserEmail : L"", SysStringLen(sUserEmail));
+    heading += kViewingHeadingSuffix;
+
+    Form1* viewer = nullptr;
+    if (HRESULT hr = ShowViewer(&viewer); FAILED(hr)) return ReportFailure(hr);
+    if (HRESULT hr = viewer->SetHeading(heading); FAILED(hr)) return ReportFailure(hr);
+    *result = VARIANT_TRUE;
+    return S_OK;
+}
+
+STDMETHODIMP Sample::Uninitialize(VARIANT* result)
+{
+    if (!result) return E_POINTER;
+    VariantInit(result);
+    return S_OK;
+}
+
+STDMETHODIMP Sample::Configure(VARIANT* result)
+{
+    if (!result) return E_POINTER;
+    Form2* about = nullptr;
+    if (HRESULT hr = GetAboutWindow(&about); FAILED(hr)) return ReportFailure(hr);
+    if (HRESULT hr = about->Show(); FAILED(hr)) return ReportFailure(hr);
+    VariantInit(result);
+    return S_OK;
+}
+
+STDMETHODIMP Sample::GetPublishInfo(BSTR* sPluginName, LONG* nCommandCount, LONG* nTagCount,
+                                    VARIANT_BOOL* result)
+{
+    if (!sPluginName || !nCommandCount || !nTagCount || !result) return E_POINTER;
+    UniqueBstr name;
+    if (!UniqueBstr::Copy(kPluginName, name)) return ReportFailure(E_OUTOFMEMORY);
+    Assign(sPluginName, name);
+    *nCommandCount = kCommandCount;
+    // The tag count stays as the host passed it: the plug-in publishes no tags.
+    *result = VARIANT_TRUE;
+    return S_OK;
+}
+
+STDMETHODIMP Sample::GetPublishCommandInfo(LONG nCommandIdx, BSTR* sName, BSTR* sValue, BSTR* sHelp,
+                                           VARIANT* result)
+{
+    if (!sName || !sValue || !sHelp || !result) return E_POINTER;
+    for (const PublishedCommand& command : kCommands) {
+        if (command.index != nCommandIdx) continue;
+        UniqueBstr name, value;
+        if (!UniqueBstr::Copy(command.name, name) || !UniqueBstr::Copy(command.value, value))
+            return ReportFailure(E_OUTOFMEMORY);
+        Assign(sName, name);
+        Assign(sValue, value);
+    }
+    // No help text is published: sHelp keeps what the host passed.
+    VariantInit(result);
+    return S_OK;
+}
+
+STDMETHODIMP Sample::ParseCommand(BSTR sCommand, BSTR, IDispatch* oConversationWnd, BSTR* sResult,
+                                  VARIANT_BOOL* result)
+{
+    if (!sResult || !result) return E_POINTER;
+    ComPtr<IDispatch> conversation(oConversationWnd);  // held for the call, never used
+
+    if (!IsRecognisedCommand(sCommand)) {
+        *result = VARIANT_FALSE;
+        return S_OK;
+    }
+    UniqueBstr empty;
+    if (!UniqueBstr::Copy(L"", empty)) return ReportFailure(E_OUTOFMEMORY);
+    Form1* viewer = nullptr;
+    if (HRESULT hr = ShowViewer(&viewer); FAILED(hr)) return ReportFailure(hr);
+    Assign(sResult, empty);
+    *result = ToVariantBool(true);
+    return S_OK;
+}
+
+}  // namespace quillpost

@@ -1,0 +1,131 @@
+#include "support/windows.h"
+
+namespace quillpost::testing {
+namespace {
+
+struct Search {
+    const wchar_t* text;
+    bool visibleOnly;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectTopLevel(HWND window, LPARAM context)
+{
+    auto* search = reinterpret_cast<Search*>(context);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != GetCurrentProcessId()) return TRUE;
+    if (search->visibleOnly && !IsWindowVisible(window)) return TRUE;
+    if (search->text && WindowText(window) != search->text) return TRUE;
+    search->found.push_back(window);
+    return TRUE;
+}
+
+BOOL CALLBACK CollectChild(HWND window, LPARAM context)
+{
+    auto* search = reinterpret_cast<Search*>(context);
+    wchar_t className[256] = {};
+    GetClassNameW(window, className, ARRAYSIZE(className));
+    if (!search->text || lstrcmpiW(className, search->text) == 0) search->found.push_back(window);
+    return TRUE;
+}
+
+void SendMouse(DWORD flags)
+{
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    SendInput(1, &input, sizeof(input));
+}
+
+}  // namespace
+
+std::vector<HWND> FindTopLevelWindows(const wchar_t* caption)
+{
+    Search search{caption, false, {}};
+    EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::vector<HWND> FindVisibleWindows(const wchar_t* caption)
+{
+    Search search{caption, true, {}};
+    EnumWindows(CollectTopLevel, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::vector<HWND> FindChildWindows(HWND parent, const wchar_t* className)
+{
+    Search search{className, false, {}};
+    EnumChildWindows(parent, CollectChild, reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::wstring WindowText(HWND window)
+{
+    wchar_t text[1024] = {};
+    GetWindowTextW(window, text, ARRAYSIZE(text));
+    return text;
+}
+
+SIZE ClientSize(HWND window)
+{
+    RECT client{};
+    GetClientRect(window, &client);
+    return {client.right - client.left, client.bottom - client.top};
+}
+
+void PumpMessages(DWORD milliseconds)
+{
+    PumpUntil([] { return false; }, milliseconds);
+}
+
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMilliseconds)
+{
+    const ULONGLONG deadline = GetTickCount64() + timeoutMilliseconds;
+    for (;;) {
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        if (done()) return true;
+        if (GetTickCount64() >= deadline) return false;
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+    }
+}
+
+void ClickAt(POINT screen)
+{
+    SetCursorPos(screen.x, screen.y);
+    PumpMessages(50);
+    SendMouse(MOUSEEVENTF_LEFTDOWN);
+    PumpMessages(30);
+    SendMouse(MOUSEEVENTF_LEFTUP);
+    PumpMessages(100);
+}
+
+void PressKey(WORD virtualKey)
+{
+    INPUT inputs[2] = {};
+    inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
+    inputs[0].ki.wVk = inputs[1].ki.wVk = virtualKey;
+    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, inputs, sizeof(INPUT));
+    PumpMessages(100);
+}
+
+void CloseProcessWindows()
+{
+    // Only the plug-in's own windows: COM keeps hidden windows of its own on this thread.
+    const HMODULE plugin = GetModuleHandleW(L"Quillpost.dll");
+    if (!plugin) return;
+    for (HWND window : FindTopLevelWindows(nullptr)) {
+        if (GetWindowThreadProcessId(window, nullptr) != GetCurrentThreadId()) continue;
+        if (reinterpret_cast<HMODULE>(GetWindowLongPtrW(window, GWLP_HINSTANCE)) != plugin) continue;
+        SendMessageW(window, WM_CLOSE, 0, 0);
+    }
+    PumpMessages(20);
+}
+
+}  // namespace quillpost::testing

@@ -1,0 +1,36 @@
+// Finding, driving and closing the plug-in's windows from outside, as a user would.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace quillpost::testing {
+
+// Top-level windows of this process with the given caption (nullptr = any caption).
+std::vector<HWND> FindTopLevelWindows(const wchar_t* caption);
+// Visible top-level windows of this process with the given caption.
+std::vector<HWND> FindVisibleWindows(const wchar_t* caption);
+
+// Children of `parent` (any depth) of the given window class (nullptr = any).
+std::vector<HWND> FindChildWindows(HWND parent, const wchar_t* className);
+
+std::wstring WindowText(HWND window);
+SIZE ClientSize(HWND window);
+
+// Dispatches this thread's messages for about `milliseconds`.
+void PumpMessages(DWORD milliseconds);
+// Pumps until `done` or the timeout; returns done().
+bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMilliseconds = 5000);
+
+// Real mouse input: moves to the screen point and clicks the left button.
+void ClickAt(POINT screen);
+// Presses and releases a key through the input queue.
+void PressKey(WORD virtualKey);
+
+// Closes every window of the plug-in that this thread still has open (WM_CLOSE).
+void CloseProcessWindows();
+
+}  // namespace quillpost::testing

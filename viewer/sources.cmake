@@ -1,0 +1,3 @@
+# Sources of the viewer window, compiled into Quillpost.dll.
+set(QUILLPOST_VIEWER_SOURCES
+  ${CMAKE_SOURCE_DIR}/viewer/form1.cpp)
