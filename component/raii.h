@@ -34,6 +34,12 @@ public:
     }
 
     BSTR Get() const { return value_; }
+    // Frees the current string and lends the slot to a call that fills it.
+    BSTR* Put()
+    {
+        Reset();
+        return &value_;
+    }
     BSTR Release() { return std::exchange(value_, nullptr); }
     void Reset(BSTR owned = nullptr)
     {
