@@ -3,6 +3,9 @@
 
 #include <windows.h>
 
+#include "about/form2_layout.h"
+#include "about/handles.h"
+
 namespace quillpost {
 
 class Form2 {
@@ -21,9 +24,23 @@ public:
 
 private:
     HRESULT Load();
+    HRESULT CreateFonts();
+    HRESULT CreateControls();
+    HRESULT CreateControl(const about::ControlRow& row);
+    void StackControls();
+
+    LRESULT OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void OnCommand(int id, int notification);
+    bool OnSetCursor(HWND target, UINT hitTest);
+    void OnDestroyed();
+
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK ButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam);
 
     HWND window_ = nullptr;
+    HWND focusControl_ = nullptr;  // the one control that takes the keyboard focus
+    about::UniqueFont regularFont_;
+    about::UniqueFont underlinedFont_;
 };
 
 }  // namespace quillpost

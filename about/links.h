@@ -1,0 +1,34 @@
+// What the link labels show and start. Built at compile time from the configured hosts, so each
+// address is written once (component/addresses.h) and every text that carries it agrees.
+#pragma once
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+
+#include <windows.h>
+
+#include "component/addresses.h"
+
+namespace quillpost {
+
+// Joins string literals into one NUL-terminated constant.
+template <std::size_t... N>
+constexpr auto JoinText(const wchar_t (&... parts)[N])
+{
+    std::array<wchar_t, (N + ...) - sizeof...(N) + 1> joined{};
+    std::size_t at = 0;
+    ((std::copy_n(parts, N - 1, joined.begin() + at), at += N - 1), ...);
+    return joined;
+}
+
+// "Explorer" and the address are handed over as one line; the system shell opens the page.
+inline constexpr auto kForumThreadCommand =
+    JoinText(L"Explorer http://", kForumHost, L"/showthread.php?tid=34690");
+inline constexpr auto kAuthorSiteCommand = JoinText(L"Explorer http://", kAuthorHost);
+inline constexpr auto kAuthorSiteCaption = JoinText(L"http://", kAuthorHost, L" - visit my site");
+
+// Minimized with the focus: the browser takes over without covering the About window.
+inline constexpr int kLinkShowWindow = SW_SHOWMINIMIZED;
+
+}  // namespace quillpost

@@ -1,0 +1,158 @@
+#include "about/shell.h"
+
+#include <shlwapi.h>
+
+#include "about/handles.h"
+
+namespace quillpost::about {
+namespace {
+
+constexpr wchar_t kMessageCaption[] = L"Quill Post";
+
+// The first word of a command line: quoted, or up to the first blank.
+std::wstring_view FirstWord(std::wstring_view commandLine)
+{
+    if (commandLine.starts_with(L'"')) {
+        commandLine.remove_prefix(1);
+        return commandLine.substr(0, commandLine.find(L'"'));
+    }
+    return commandLine.substr(0, commandLine.find_first_of(L" \t"));
+}
+
+std::wstring WindowsFolder()
+{
+    wchar_t folder[MAX_PATH] = {};
+    const UINT length = GetWindowsDirectoryW(folder, MAX_PATH);
+    return length < MAX_PATH ? std::wstring(folder, length) : std::wstring();
+}
+
+std::wstring SystemFolder()
+{
+    wchar_t folder[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    return length < MAX_PATH ? std::wstring(folder, length) : std::wstring();
+}
+
+// PATH's entries, unquoted; relative ones ("." among them) would reach the current folder again.
+void AppendAbsolutePathEntries(std::vector<std::wstring>& folders)
+{
+    const DWORD size = GetEnvironmentVariableW(L"PATH", nullptr, 0);
+    if (size == 0) return;
+    std::wstring path(size, L'\0');
+    path.resize(GetEnvironmentVariableW(L"PATH", path.data(), size));
+    for (std::wstring_view rest = path; !rest.empty();) {
+        const size_t end = rest.find(L';');
+        std::wstring entry(rest.substr(0, end));
+        rest.remove_prefix(end == std::wstring_view::npos ? rest.size() : end + 1);
+        PathUnquoteSpacesW(entry.data());
+        entry.resize(wcslen(entry.c_str()));
+        if (!entry.empty() && !PathIsRelativeW(entry.c_str())) folders.push_back(std::move(entry));
+    }
+}
+
+bool IsFile(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+HRESULT FindInFolder(const std::wstring& folder, const std::wstring& name, std::wstring& program)
+{
+    wchar_t found[MAX_PATH] = {};
+    const DWORD length = SearchPathW(folder.c_str(), name.c_str(), L".exe", MAX_PATH, found, nullptr);
+    if (length == 0 || length >= MAX_PATH || !IsFile(found)) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    program.assign(found, length);
+    return S_OK;
+}
+
+HRESULT UseFullPath(std::wstring name, std::wstring& program)
+{
+    if (*PathFindExtensionW(name.c_str()) == L'\0') name += L".exe";
+    if (!IsFile(name)) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    program = std::move(name);
+    return S_OK;
+}
+
+}  // namespace
+
+std::wstring ApplicationFolder()
+{
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return {};
+    PathRemoveFileSpecW(path);
+    return path;
+}
+
+std::vector<std::wstring> ProgramSearchFolders(std::wstring_view applicationFolder)
+{
+    const std::wstring windows = WindowsFolder();
+    std::vector<std::wstring> folders{std::wstring(applicationFolder), SystemFolder(), windows + L"\\System",
+                                      windows};
+    AppendAbsolutePathEntries(folders);
+    std::erase_if(folders, [](const std::wstring& folder) { return PathIsRelativeW(folder.c_str()); });
+    return folders;
+}
+
+HRESULT FindProgram(std::wstring_view commandLine, std::span<const std::wstring> folders,
+                    std::wstring& program)
+{
+    const std::wstring name(FirstWord(commandLine));
+    if (name.empty()) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    if (!PathIsRelativeW(name.c_str())) return UseFullPath(name, program);
+    // A relative path with folders in it would be resolved against the current folder.
+    if (name.find_first_of(L"\\/") != std::wstring::npos) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    for (const std::wstring& folder : folders) {
+        if (SUCCEEDED(FindInFolder(folder, name, program))) return S_OK;
+    }
+    return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+}
+
+HRESULT Shell(std::wstring_view commandLine, int showWindow)
+{
+    std::wstring program;
+    const std::vector<std::wstring> folders = ProgramSearchFolders(ApplicationFolder());
+    if (HRESULT hr = FindProgram(commandLine, folders, program); FAILED(hr)) return hr;
+    std::wstring line(commandLine);  // CreateProcessW may write into its command line
+    STARTUPINFOW startup{sizeof(startup)};
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = static_cast<WORD>(showWindow);
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                        &started)) {
+        return HRESULT_FROM_WIN32(GetLastError());
+    }
+    // The task is not watched: its handles go at once.
+    UniqueHandle process(started.hProcess), thread(started.hThread);
+    return S_OK;
+}
+
+std::wstring SystemErrorText(HRESULT failure)
+{
+    const DWORD code = HRESULT_FACILITY(failure) == FACILITY_WIN32 ? HRESULT_CODE(failure) : failure;
+    wchar_t* text = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+        0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    UniqueLocalText owned(text);
+    std::wstring message = length ? std::wstring(text, length) : std::wstring();
+    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r')) message.pop_back();
+    if (message.empty()) {
+        wchar_t number[32] = {};
+        wsprintfW(number, L"Error 0x%08lX", static_cast<unsigned long>(failure));
+        message = number;
+    }
+    return message;
+}
+
+HRESULT ShellOrTell(HWND owner, std::wstring_view commandLine, int showWindow)
+{
+    const HRESULT hr = Shell(commandLine, showWindow);
+    if (FAILED(hr)) {
+        const std::wstring message = L"Could not start:\n" + std::wstring(commandLine) + L"\n\n" + SystemErrorText(hr);
+        MessageBoxW(owner, message.c_str(), kMessageCaption, MB_OK | MB_ICONEXCLAMATION);
+    }
+    return hr;
+}
+
+}  // namespace quillpost::about
