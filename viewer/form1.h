@@ -5,6 +5,9 @@
 
 #include <string_view>
 
+#include "viewer/browser_pane.h"
+#include "viewer/gdi_object.h"
+
 namespace quillpost {
 
 class Form1 {
@@ -27,10 +30,18 @@ public:
 
 private:
     HRESULT Load();
+    HRESULT CreateControls();
+    HRESULT CreateHeading(HWND pic);
+    HRESULT RunLoadSteps();
+    void OnDestroy();
+    void OnNcDestroy();
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
+    // Set while loaded: from WM_NCCREATE to WM_NCDESTROY of the window.
     HWND window_ = nullptr;
-    HWND heading_ = nullptr;
+    HWND heading_ = nullptr;  // Label1
+    UniqueFont headingFont_;
+    BrowserPane browser_;  // main
 };
 
 }  // namespace quillpost

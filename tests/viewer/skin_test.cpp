@@ -1,0 +1,174 @@
+// The skin picture: its DIB byte layout and the pixels the viewer's look depends on.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "viewer/skin.h"
+#include "viewer/viewer_test.h"
+
+namespace quillpost::testing {
+namespace {
+
+constexpr COLORREF kWhite = 0xFFFFFF;
+constexpr COLORREF kFrame = 0x8097CF;
+constexpr COLORREF kInnerLine = 0xCFD8EF;
+constexpr COLORREF kStripTop = 0xC0D0F0;
+constexpr COLORREF kStripMiddle = 0xFFF8FF;
+constexpr COLORREF kStripBottom = 0xCFD7E0;
+constexpr COLORREF kStripLine = 0xAFB8D0;
+constexpr COLORREF kGlyph = 0x406090;
+
+constexpr int kWidth = 571, kHeight = 507, kRowBytes = 1716;
+
+template <typename T>
+T Read(const std::vector<BYTE>& bytes, size_t offset)
+{
+    T value;
+    std::memcpy(&value, bytes.data() + offset, sizeof(value));
+    return value;
+}
+
+// 0xRRGGBB of picture column x, row y counted from the top.
+COLORREF Pixel(const std::vector<BYTE>& dib, int x, int y)
+{
+    const BYTE* pixel = dib.data() + 54 + size_t{kRowBytes} * (kHeight - 1 - y) + x * 3;
+    return (COLORREF{pixel[2]} << 16) | (COLORREF{pixel[1]} << 8) | pixel[0];
+}
+
+TEST(ViewerSkin, IsA24BitBottomUpDibOf870066Bytes)
+{
+    const std::vector<BYTE>& dib = skin::Dib();
+    ASSERT_EQ(870066u, dib.size());
+    EXPECT_EQ('B', dib[0]);
+    EXPECT_EQ('M', dib[1]);
+    EXPECT_EQ(870066u, Read<DWORD>(dib, 2));
+    EXPECT_EQ(54u, Read<DWORD>(dib, 10));           // pixels right after the 54-byte header
+    EXPECT_EQ(40u, Read<DWORD>(dib, 14));           // BITMAPINFOHEADER
+    EXPECT_EQ(kWidth, Read<LONG>(dib, 18));
+    EXPECT_EQ(kHeight, Read<LONG>(dib, 22));        // positive: bottom-up
+    EXPECT_EQ(1, Read<WORD>(dib, 26));
+    EXPECT_EQ(24, Read<WORD>(dib, 28));
+    EXPECT_EQ(DWORD{BI_RGB}, Read<DWORD>(dib, 30));
+    EXPECT_EQ(54u + kRowBytes * kHeight, dib.size());
+}
+
+TEST(ViewerSkin, RowPaddingIsZero)
+{
+    const std::vector<BYTE>& dib = skin::Dib();
+    for (int row = 0; row < kHeight; ++row)
+        for (int pad = kWidth * 3; pad < kRowBytes; ++pad)
+            ASSERT_EQ(0, dib[54 + size_t{kRowBytes} * row + pad]) << "row " << row;
+}
+
+TEST(ViewerSkin, FrameLinesWithRoundedTopCorners)
+{
+    const std::vector<BYTE>& dib = skin::Dib();
+    for (int y = 5; y <= 503; ++y) {
+        ASSERT_EQ(kFrame, Pixel(dib, 1, y)) << y;
+        ASSERT_EQ(kFrame, Pixel(dib, 567, y)) << y;
+    }
+    for (int x = 4; x <= 564; ++x) ASSERT_EQ(kFrame, Pixel(dib, x, 2)) << x;
+    for (int x = 1; x <= 567; ++x) ASSERT_EQ(kFrame, Pixel(dib, x, 503)) << x;
+    // Rounded: the corner pixels themselves stay white, the bottom corners are square.
+    for (int x : {1, 567}) EXPECT_EQ(kWhite, Pixel(dib, x, 2));
+    EXPECT_EQ(kWhite, Pixel(dib, 2, 2));
+    EXPECT_EQ(kWhite, Pixel(dib, 566, 2));
+}
+
+TEST(ViewerSkin, InnerLineAroundTheBody)
+{
+    const std::vector<BYTE>& dib = skin::Dib();
+    for (int y = 28; y <= 501; ++y) {
+        ASSERT_EQ(kInnerLine, Pixel(dib, 3, y)) << y;
+        ASSERT_EQ(kInnerLine, Pixel(dib, 565, y)) << y;
+    }
+    for (int x = 3; x <= 565; ++x) ASSERT_EQ(kInnerLine, Pixel(dib, x, 501)) << x;
+}
+
+TEST(ViewerSkin, TitleStripGradientAndClosingLine)
+{
+    const std::vector<BYTE>& dib = skin::Dib();
+    for (int x : {2, 104, 300, 528, 566}) {
+        for (int y = 5; y <= 7; ++y) EXPECT_EQ(kStripTop, Pixel(dib, x, y)) << x << "," << y;
+        for (int y = 18; y <= 23; ++y) EXPECT_EQ(kStripMiddle, Pixel(dib, x, y)) << x << "," << y;
+        EXPECT_EQ(kStripBottom, Pixel(dib, x, 26)) << x;
+        EXPECT_EQ(kStripLine, Pixel(dib, x, 27)) << x;
+    }
+    // In between it moves steadily from one colour to the next: red rises to row 18, then falls.
+    for (int y = 8; y <= 18; ++y) EXPECT_GT(Pixel(dib, 300, y) >> 16, Pixel(dib, 300, y - 1) >> 16) << y;
+    for (int y = 24; y <= 26; ++y) EXPECT_LT(Pixel(dib, 300, y) >> 16, Pixel(dib, 300, y - 1) >> 16) << y;
+}
+
+TEST(ViewerSkin, MinimizeBarAndCloseCross)
+{
+    const std::vector<BYTE>& dib = skin::Dib();
+    for (int x = 536; x <= 541; ++x)
+        for (int y : {17, 18}) EXPECT_EQ(kGlyph, Pixel(dib, x, y)) << x << "," << y;
+    for (int i = 0; i <= 6; ++i) {
+        EXPECT_EQ(kGlyph, Pixel(dib, 548 + i, 12 + i)) << i;
+        EXPECT_EQ(kGlyph, Pixel(dib, 554 - i, 12 + i)) << i;
+    }
+    // Nothing else of the glyph colour right of the label.
+    int glyphPixels = 0;
+    for (int x = 529; x <= 566; ++x)
+        for (int y = 3; y <= 26; ++y) glyphPixels += Pixel(dib, x, y) == kGlyph;
+    EXPECT_EQ(12 + 13, glyphPixels);  // the bar, and the cross's two diagonals sharing their middle
+}
+
+TEST(ViewerSkin, LogoAndTitleWordLeftOfTheHeadingOnly)
+{
+    const std::vector<BYTE>& dib = skin::Dib();
+    int marks = 0;
+    for (int x = 4; x < 104; ++x)
+        for (int y = 3; y <= 26; ++y) marks += Pixel(dib, x, y) != Pixel(dib, 300, y);
+    EXPECT_GT(marks, 60);
+    for (int x = 104; x <= 535; ++x)
+        for (int y = 3; y <= 26; ++y) ASSERT_EQ(Pixel(dib, 300, y), Pixel(dib, x, y)) << x << "," << y;
+}
+
+TEST(ViewerSkin, WhiteEverywhereElse)
+{
+    const std::vector<BYTE>& dib = skin::Dib();
+    auto expectWhite = [&](int left, int top, int right, int bottom) {
+        for (int x = left; x <= right; ++x)
+            for (int y = top; y <= bottom; ++y) ASSERT_EQ(kWhite, Pixel(dib, x, y)) << x << "," << y;
+    };
+    expectWhite(4, 28, 564, 500);    // the body under the pane
+    expectWhite(2, 28, 2, 502);      // between frame and inner line
+    expectWhite(566, 28, 566, 502);
+    expectWhite(2, 502, 566, 502);
+    expectWhite(0, 0, 0, 506);       // outside the frame
+    expectWhite(568, 0, 570, 506);
+    expectWhite(0, 0, 570, 1);
+    expectWhite(0, 504, 570, 506);
+}
+
+using ViewerSkinInWindow = ViewerTest;
+
+TEST_F(ViewerSkinInWindow, PicHoldsExactlyThisPicture)
+{
+    ASSERT_EQ(S_OK, Initialize(L"user@example.com").hr);
+    HWND pic = Picture(Viewer());
+    ASSERT_NE(nullptr, pic);
+    auto bitmap = reinterpret_cast<HBITMAP>(SendMessageW(pic, STM_GETIMAGE, IMAGE_BITMAP, 0));
+    ASSERT_NE(nullptr, bitmap);
+    DIBSECTION section{};
+    ASSERT_EQ(int{sizeof(section)}, GetObjectW(bitmap, sizeof(section), &section));
+    EXPECT_EQ(kWidth, section.dsBm.bmWidth);
+    EXPECT_EQ(kHeight, section.dsBm.bmHeight);
+    EXPECT_EQ(24, section.dsBm.bmBitsPixel);
+    const std::vector<BYTE>& dib = skin::Dib();
+    std::vector<BYTE> bits(dib.size() - 54);
+    BITMAPINFO info{};
+    std::memcpy(&info.bmiHeader, dib.data() + 14, sizeof(info.bmiHeader));
+    HDC screen = GetDC(nullptr);
+    const int rows = GetDIBits(screen, bitmap, 0, kHeight, bits.data(), &info, DIB_RGB_COLORS);
+    ReleaseDC(nullptr, screen);
+    ASSERT_EQ(kHeight, rows);
+    EXPECT_TRUE(std::equal(bits.begin(), bits.end(), dib.begin() + 54));
+}
+
+}  // namespace
+}  // namespace quillpost::testing

@@ -1,0 +1,47 @@
+// A host's view of the viewer: the plug-in created through COM, its operations called by
+// name, and the viewer found and inspected among the process's windows.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "support/com_test.h"
+#include "support/dispatch.h"
+
+namespace quillpost::testing {
+
+inline constexpr wchar_t kLoadedHeading[] = L"Viewing Tallowchat Forum Latests";
+inline constexpr wchar_t kEmailHeadingSuffix[] = L" Is Viewing Tallowchat Latest Posts";
+inline constexpr int kClientWidth = 575;   // 8625 twips
+inline constexpr int kClientHeight = 512;  // 7680 twips
+
+class ViewerTest : public ComTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    CallResult Initialize(const wchar_t* email);
+    CallResult ParseCommand(const wchar_t* command);
+
+    // The one visible viewer; fails the test when there is not exactly one.
+    HWND Viewer();
+    static HWND Picture(HWND viewer);  // `pic`
+    static HWND Heading(HWND viewer);  // `Label1`
+    static std::wstring HeadingText(HWND viewer);
+    static POINT ScreenPoint(HWND viewer, int clientX, int clientY);
+    static void CloseViewer(HWND viewer);
+
+    ComPtr<IDispatch> sample_;
+};
+
+// The DLL's own unload query, as the platform would ask it.
+HRESULT CanUnloadNow();
+
+// Mouse input through the input queue: press at `from`, move in steps, release at `to`.
+void DragWithMouse(POINT from, POINT to);
+// Alt+F4 through the input queue.
+void PressAltF4();
+
+}  // namespace quillpost::testing

@@ -1,0 +1,224 @@
+// The viewer as the host and the user see it: one borderless window of the right size,
+// its controls where the layout puts them, and its heading in the right order.
+#include <gtest/gtest.h>
+
+#include <utility>
+#include <vector>
+
+#include "support/windows.h"
+#include "viewer/viewer_test.h"
+
+namespace quillpost::testing {
+namespace {
+
+using ViewerWindow = ViewerTest;
+
+RECT RectIn(HWND parent, HWND child)
+{
+    RECT rect;
+    GetWindowRect(child, &rect);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+void ExpectRect(const RECT& actual, int left, int top, int width, int height)
+{
+    EXPECT_EQ(left, actual.left);
+    EXPECT_EQ(top, actual.top);
+    EXPECT_EQ(width, actual.right - actual.left);
+    EXPECT_EQ(height, actual.bottom - actual.top);
+}
+
+TEST_F(ViewerWindow, InitializeOpensOneBorderlessForm1OfTheLayoutSize)
+{
+    ASSERT_EQ(S_OK, Initialize(L"user@example.com").hr);
+    HWND viewer = Viewer();
+    ASSERT_NE(nullptr, viewer);
+    const SIZE client = ClientSize(viewer);
+    EXPECT_EQ(kClientWidth, client.cx);
+    EXPECT_EQ(kClientHeight, client.cy);
+    RECT frame;
+    GetWindowRect(viewer, &frame);
+    POINT origin{0, 0};
+    ClientToScreen(viewer, &origin);
+    EXPECT_EQ(frame.left, origin.x);  // no border: the client area starts at the window's corner
+    EXPECT_EQ(frame.top, origin.y);
+    EXPECT_EQ(kClientWidth, frame.right - frame.left);
+    EXPECT_EQ(kClientHeight, frame.bottom - frame.top);
+}
+
+TEST_F(ViewerWindow, IsAnUnownedPopupWithoutFrameButWithATaskbarEntry)
+{
+    ASSERT_EQ(S_OK, Initialize(L"user@example.com").hr);
+    HWND viewer = Viewer();
+    ASSERT_NE(nullptr, viewer);
+    const LONG style = GetWindowLongW(viewer, GWL_STYLE);
+    const LONG exStyle = GetWindowLongW(viewer, GWL_EXSTYLE);
+    EXPECT_TRUE(style & WS_POPUP);
+    EXPECT_FALSE(style & (WS_CAPTION | WS_THICKFRAME | WS_CHILD));
+    EXPECT_FALSE(exStyle & (WS_EX_DLGMODALFRAME | WS_EX_CLIENTEDGE | WS_EX_WINDOWEDGE | WS_EX_TOOLWINDOW));
+    EXPECT_TRUE(exStyle & WS_EX_APPWINDOW);
+    EXPECT_EQ(nullptr, GetWindow(viewer, GW_OWNER));
+    EXPECT_EQ(nullptr, GetParent(viewer));
+}
+
+TEST_F(ViewerWindow, PicIsTheOnlyChildAndIsClippedByTheWindow)
+{
+    ASSERT_EQ(S_OK, Initialize(L"user@example.com").hr);
+    HWND viewer = Viewer();
+    ASSERT_NE(nullptr, viewer);
+    HWND pic = GetWindow(viewer, GW_CHILD);
+    ASSERT_NE(nullptr, pic);
+    EXPECT_EQ(nullptr, GetWindow(pic, GW_HWNDNEXT));
+    EXPECT_EQ(pic, Picture(viewer));
+    ExpectRect(RectIn(viewer, pic), 0, 0, 577, 513);  // 8655 x 7695 twips
+}
+
+TEST_F(ViewerWindow, BrowserPaneThenHeadingInTabOrderAtTheirPositions)
+{
+    ASSERT_EQ(S_OK, Initialize(L"user@example.com").hr);
+    HWND viewer = Viewer();
+    ASSERT_NE(nullptr, viewer);
+    HWND pic = Picture(viewer);
+    ASSERT_NE(nullptr, pic);
+    HWND pane = GetWindow(pic, GW_CHILD);
+    ASSERT_NE(nullptr, pane);
+    HWND heading = GetWindow(pane, GW_HWNDNEXT);
+    ASSERT_NE(nullptr, heading);
+    EXPECT_EQ(nullptr, GetWindow(heading, GW_HWNDNEXT));  // the image areas are windowless
+    EXPECT_EQ(Heading(viewer), heading);
+    ExpectRect(RectIn(pic, pane), 8, 32, 553, 465);     // 120, 480, 8295 x 6975 twips
+    ExpectRect(RectIn(pic, heading), 104, 8, 425, 17);  // 1560, 120, 6375 x 255 twips
+    EXPECT_TRUE(IsWindowVisible(pane));
+}
+
+TEST_F(ViewerWindow, HeadingUsesTheDefaultFont)
+{
+    ASSERT_EQ(S_OK, Initialize(L"user@example.com").hr);
+    HWND heading = Heading(Viewer());
+    ASSERT_NE(nullptr, heading);
+    auto font = reinterpret_cast<HFONT>(SendMessageW(heading, WM_GETFONT, 0, 0));
+    ASSERT_NE(nullptr, font);
+    LOGFONTW logFont{};
+    ASSERT_NE(0, GetObjectW(font, sizeof(logFont), &logFont));
+    EXPECT_STREQ(L"MS Sans Serif", logFont.lfFaceName);
+    EXPECT_EQ(-11, logFont.lfHeight);  // 8.25 points at 96 dots per inch
+    EXPECT_EQ(FW_NORMAL, logFont.lfWeight);
+    EXPECT_EQ(0, logFont.lfCharSet);
+    EXPECT_FALSE(logFont.lfItalic || logFont.lfUnderline);
+}
+
+TEST_F(ViewerWindow, CommandShowsTheLoadedHeading)
+{
+    ASSERT_EQ(S_OK, ParseCommand(L"/xquillpost").hr);
+    HWND viewer = Viewer();
+    ASSERT_NE(nullptr, viewer);
+    EXPECT_EQ(kLoadedHeading, HeadingText(viewer));
+}
+
+TEST_F(ViewerWindow, InitializeOverwritesTheHeadingWithTheUser)
+{
+    ASSERT_EQ(S_OK, Initialize(L"user@example.com").hr);
+    EXPECT_EQ(std::wstring(L"user@example.com") + kEmailHeadingSuffix, HeadingText(Viewer()));
+}
+
+TEST_F(ViewerWindow, RepeatedShowsKeepOneWindowAndTheHeading)
+{
+    ASSERT_EQ(S_OK, Initialize(L"user@example.com").hr);
+    HWND first = Viewer();
+    ASSERT_EQ(S_OK, ParseCommand(L"/XQUILLPOST").hr);
+    ASSERT_EQ(S_OK, ParseCommand(L"/xquillpost").hr);
+    EXPECT_EQ(first, Viewer());
+    EXPECT_EQ(1u, FindTopLevelWindows(L"Form1").size());
+    EXPECT_EQ(std::wstring(L"user@example.com") + kEmailHeadingSuffix, HeadingText(first));
+    ASSERT_EQ(S_OK, Initialize(L"other@example.com").hr);
+    EXPECT_EQ(first, Viewer());
+    EXPECT_EQ(std::wstring(L"other@example.com") + kEmailHeadingSuffix, HeadingText(first));
+}
+
+TEST_F(ViewerWindow, CloseThenShowLoadsAgainWithTheLoadedHeading)
+{
+    ASSERT_EQ(S_OK, Initialize(L"user@example.com").hr);
+    HWND first = Viewer();
+    ASSERT_NE(nullptr, first);
+    CloseViewer(first);
+    EXPECT_FALSE(IsWindow(first));
+    EXPECT_TRUE(FindTopLevelWindows(L"Form1").empty());
+    ASSERT_EQ(S_OK, ParseCommand(L"/xquillpost").hr);
+    HWND second = Viewer();
+    ASSERT_NE(nullptr, second);
+    EXPECT_EQ(kLoadedHeading, HeadingText(second));
+}
+
+// Every caption the heading is given, with whether the viewer was visible at that moment.
+std::vector<std::pair<std::wstring, bool>> g_headings;
+
+LRESULT CALLBACK RecordHeadings(int code, WPARAM wParam, LPARAM lParam)
+{
+    const auto* message = reinterpret_cast<const CWPSTRUCT*>(lParam);
+    wchar_t className[64] = {};
+    GetClassNameW(message->hwnd, className, ARRAYSIZE(className));
+    HWND root = GetAncestor(message->hwnd, GA_ROOT);
+    if (message->message == WM_SETTEXT && lstrcmpiW(className, L"Static") == 0 && WindowText(root) == L"Form1")
+        g_headings.emplace_back(reinterpret_cast<const wchar_t*>(message->lParam), IsWindowVisible(root) != FALSE);
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+TEST_F(ViewerWindow, HeadingReadsLoadedTextBeforeShownThenTheUser)
+{
+    g_headings.clear();
+    HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, RecordHeadings, nullptr, GetCurrentThreadId());
+    ASSERT_NE(nullptr, hook);
+    const HRESULT hr = Initialize(L"user@example.com").hr;
+    UnhookWindowsHookEx(hook);
+    ASSERT_EQ(S_OK, hr);
+    const std::vector<std::pair<std::wstring, bool>> expected = {
+        {kLoadedHeading, false},
+        {std::wstring(L"user@example.com") + kEmailHeadingSuffix, true},
+    };
+    EXPECT_EQ(expected, g_headings);
+}
+
+TEST_F(ViewerWindow, UnloadQueryWaitsForTheViewerToClose)
+{
+    ASSERT_EQ(S_OK, Initialize(L"user@example.com").hr);
+    HWND viewer = Viewer();
+    ASSERT_NE(nullptr, viewer);
+    sample_.Reset();
+    EXPECT_EQ(S_FALSE, CanUnloadNow());
+    CloseViewer(viewer);
+    // The browser control may let go of our site a little after the window is gone.
+    EXPECT_TRUE(PumpUntil([] { return CanUnloadNow() == S_OK; }, 5000));
+}
+
+using DpiContextSetter = DPI_AWARENESS_CONTEXT(WINAPI*)(DPI_AWARENESS_CONTEXT);
+using DpiContextOfWindow = DPI_AWARENESS_CONTEXT(WINAPI*)(HWND);
+using DpiContextsEqual = BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT, DPI_AWARENESS_CONTEXT);
+
+template <typename Function>
+Function User32(const char* name)
+{
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
+
+TEST_F(ViewerWindow, IsDpiUnawareInADpiAwareHostWhichStaysAware)
+{
+    auto setContext = User32<DpiContextSetter>("SetThreadDpiAwarenessContext");
+    auto windowContext = User32<DpiContextOfWindow>("GetWindowDpiAwarenessContext");
+    auto equal = User32<DpiContextsEqual>("AreDpiAwarenessContextsEqual");
+    if (!setContext || !windowContext || !equal) GTEST_SKIP() << "no per-thread DPI awareness here";
+    // The host is DPI aware on this thread, as a modern messenger would be.
+    DPI_AWARENESS_CONTEXT hostContext = setContext(DPI_AWARENESS_CONTEXT_SYSTEM_AWARE);
+    ASSERT_NE(nullptr, hostContext);
+    const HRESULT hr = Initialize(L"user@example.com").hr;
+    DPI_AWARENESS_CONTEXT after = setContext(hostContext);
+    ASSERT_EQ(S_OK, hr);
+    EXPECT_TRUE(equal(DPI_AWARENESS_CONTEXT_SYSTEM_AWARE, after));  // the host's awareness is untouched
+    HWND viewer = Viewer();
+    ASSERT_NE(nullptr, viewer);
+    EXPECT_TRUE(equal(DPI_AWARENESS_CONTEXT_UNAWARE, windowContext(viewer)));
+    EXPECT_TRUE(equal(DPI_AWARENESS_CONTEXT_UNAWARE, windowContext(Heading(viewer))));
+}
+
+}  // namespace
+}  // namespace quillpost::testing

@@ -1,0 +1,40 @@
+// The system's WebBrowser control, hosted in place inside one of our windows.
+#pragma once
+
+#include <windows.h>
+#include <ole2.h>
+#include <wrl/client.h>
+
+#include <string_view>
+
+#include "viewer/browser_site.h"
+
+namespace quillpost {
+
+class BrowserPane {
+public:
+    BrowserPane() = default;
+    BrowserPane(const BrowserPane&) = delete;
+    BrowserPane& operator=(const BrowserPane&) = delete;
+    ~BrowserPane() { Close(); }
+
+    // Creates the control with a fresh state (no page) and activates it in place over
+    // `position` of `container`.
+    HRESULT Open(HWND container, const RECT& position);
+
+    // Starts loading `address` in the pane; returns before the page has loaded.
+    HRESULT Navigate(std::wstring_view address);
+
+    // Deactivates the control and lets go of it and of our site, so nothing of ours is held.
+    void Close();
+
+    bool IsOpen() const { return control_ != nullptr; }
+
+private:
+    HRESULT Activate(HWND container, const RECT& position);
+
+    Microsoft::WRL::ComPtr<IOleObject> control_;
+    Microsoft::WRL::ComPtr<BrowserSite> site_;
+};
+
+}  // namespace quillpost

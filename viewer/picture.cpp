@@ -1,0 +1,182 @@
+#include "viewer/picture.h"
+
+#include <windowsx.h>
+
+#include <new>
+
+#include "component/module.h"
+#include "viewer/form1_layout.h"
+#include "viewer/gdi_object.h"
+#include "viewer/skin.h"
+#include "viewer/window_class.h"
+
+namespace quillpost::picture {
+namespace {
+
+constexpr int kTitleStripBottom = 27;               // last skin row of the drawn title strip
+constexpr COLORREF kHeadingInk = RGB(0x20, 0x30, 0x50);  // dark on the pale strip
+
+enum class Glyph { None, Minimize, Close };
+
+struct State {
+    UniqueBitmap skin;
+    UniqueBrush skinBrush;  // paints the label with the strip behind it
+    Glyph pressed = Glyph::None;
+    bool dragging = false;
+    POINT dragCursor{};  // screen position where the drag began
+    POINT dragWindow{};  // window position when the drag began
+};
+
+State* StateOf(HWND window) { return reinterpret_cast<State*>(GetWindowLongPtrW(window, GWLP_USERDATA)); }
+
+bool Contains(const RECT& rect, POINT point) { return PtInRect(&rect, point) != FALSE; }
+
+// Image1 is stored after Image2, so it lies on top where they meet.
+Glyph GlyphAt(POINT point)
+{
+    if (Contains(form1_layout::PixelRect(form1_layout::kImage1), point)) return Glyph::Close;
+    if (Contains(form1_layout::PixelRect(form1_layout::kImage2), point)) return Glyph::Minimize;
+    return Glyph::None;
+}
+
+void Paint(HWND window)
+{
+    State* state = StateOf(window);
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    RECT client;
+    GetClientRect(window, &client);
+    // White beyond the skin's right and bottom edges, where pic is larger than its picture.
+    ExcludeClipRect(dc, 0, 0, skin::kWidth, skin::kHeight);
+    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    SelectClipRgn(dc, nullptr);
+    MemoryDc source(dc, state->skin.Get());
+    BitBlt(dc, 0, 0, skin::kWidth, skin::kHeight, source.Get(), 0, 0, SRCCOPY);
+    EndPaint(window, &paint);
+}
+
+// The label draws its text over the part of the skin that lies behind it.
+LRESULT LabelColors(HWND window, HDC dc, HWND label)
+{
+    RECT area;
+    GetWindowRect(label, &area);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&area), 2);
+    SetBrushOrgEx(dc, -area.left, -area.top, nullptr);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, kHeadingInk);
+    return reinterpret_cast<LRESULT>(StateOf(window)->skinBrush.Get());
+}
+
+void BeginDrag(HWND window, State* state)
+{
+    const DWORD at = GetMessagePos();
+    state->dragCursor = {GET_X_LPARAM(at), GET_Y_LPARAM(at)};
+    RECT frame;
+    GetWindowRect(GetAncestor(window, GA_ROOT), &frame);
+    state->dragWindow = {frame.left, frame.top};
+    state->dragging = true;
+    SetCapture(window);
+}
+
+void Drag(HWND window, const State* state)
+{
+    // Screen positions, since the window moves under the cursor.
+    const DWORD at = GetMessagePos();
+    const int x = state->dragWindow.x + GET_X_LPARAM(at) - state->dragCursor.x;
+    const int y = state->dragWindow.y + GET_Y_LPARAM(at) - state->dragCursor.y;
+    SetWindowPos(GetAncestor(window, GA_ROOT), nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void ButtonDown(HWND window, POINT point)
+{
+    State* state = StateOf(window);
+    state->pressed = GlyphAt(point);
+    if (state->pressed != Glyph::None) {
+        SetCapture(window);
+    } else if (point.y <= kTitleStripBottom) {
+        BeginDrag(window, state);
+    }
+}
+
+// A glyph acts when the button goes up over the glyph it went down on, like a button.
+void ButtonUp(HWND window, POINT point)
+{
+    State* state = StateOf(window);
+    const Glyph pressed = state->pressed;
+    ReleaseCapture();  // clears the state through WM_CAPTURECHANGED
+    if (pressed == Glyph::None || GlyphAt(point) != pressed) return;
+    const WPARAM command = pressed == Glyph::Close ? SC_CLOSE : SC_MINIMIZE;
+    PostMessageW(GetAncestor(window, GA_ROOT), WM_SYSCOMMAND, command, 0);
+}
+
+bool CreateState(HWND window)
+{
+    auto* state = new (std::nothrow) State;
+    if (!state) return false;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
+    state->skin.Reset(skin::CreateBitmap());
+    if (state->skin) state->skinBrush.Reset(CreatePatternBrush(state->skin.Get()));
+    return static_cast<bool>(state->skinBrush);
+}
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    if (message != WM_NCCREATE && !StateOf(window)) return DefWindowProcW(window, message, wParam, lParam);
+    switch (message) {
+    case WM_NCCREATE:
+        if (!CreateState(window)) return FALSE;
+        break;
+    case WM_NCDESTROY:
+        delete StateOf(window);
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        break;
+    case WM_ERASEBKGND:
+        return 1;  // WM_PAINT covers every pixel
+    case WM_PAINT:
+        Paint(window);
+        return 0;
+    case WM_CTLCOLORSTATIC:
+        return LabelColors(window, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case STM_GETIMAGE:
+        return wParam == IMAGE_BITMAP ? reinterpret_cast<LRESULT>(StateOf(window)->skin.Get()) : 0;
+    case WM_LBUTTONDOWN:
+        ButtonDown(window, point);
+        return 0;
+    case WM_MOUSEMOVE:
+        if (StateOf(window)->dragging) Drag(window, StateOf(window));
+        return 0;
+    case WM_LBUTTONUP:
+        ButtonUp(window, point);
+        return 0;
+    case WM_CAPTURECHANGED:
+        StateOf(window)->pressed = Glyph::None;
+        StateOf(window)->dragging = false;
+        return 0;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+bool RegisterPictureClass()
+{
+    WNDCLASSEXW windowClass{sizeof(windowClass)};
+    windowClass.lpfnWndProc = WindowProc;
+    windowClass.hInstance = ModuleInstance();
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = kClassName;
+    return RegisterFreshClass(windowClass);
+}
+
+}  // namespace
+
+HWND Create(HWND parent, const RECT& area)
+{
+    static const bool registered = RegisterPictureClass();
+    if (!registered) return nullptr;
+    // Clip the children: the browser pane paints itself and must not be painted over.
+    return CreateWindowExW(0, kClassName, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, area.left, area.top,
+                           area.right - area.left, area.bottom - area.top, parent, nullptr, ModuleInstance(),
+                           nullptr);
+}
+
+}  // namespace quillpost::picture

@@ -1,0 +1,196 @@
+#include "viewer/skin.h"
+
+#include <cmath>
+#include <cstring>
+#include <initializer_list>
+
+namespace quillpost::skin {
+namespace {
+
+struct Rgb {
+    BYTE r, g, b;
+};
+
+constexpr Rgb kWhite{0xFF, 0xFF, 0xFF};
+constexpr Rgb kFrame{0x80, 0x97, 0xCF};
+constexpr Rgb kInnerLine{0xCF, 0xD8, 0xEF};
+constexpr Rgb kStripTop{0xC0, 0xD0, 0xF0};
+constexpr Rgb kStripMiddle{0xFF, 0xF8, 0xFF};
+constexpr Rgb kStripBottom{0xCF, 0xD7, 0xE0};
+constexpr Rgb kStripLine{0xAF, 0xB8, 0xD0};
+constexpr Rgb kGlyph{0x40, 0x60, 0x90};
+
+// Frame and strip geometry, in picture pixels; the right side mirrors the left one.
+constexpr int kFrameLeft = 1, kFrameRight = 567, kFrameTop = 2, kFrameBottom = 503;
+constexpr int kInnerLeft = 3, kInnerRight = 565, kInnerBottom = 501;
+constexpr int kStripLineRow = 27;
+constexpr int Mirror(int column) { return kFrameLeft + kFrameRight - column; }
+
+class Canvas {
+public:
+    explicit Canvas(std::vector<BYTE>& dib) : dib_(dib) {}
+
+    void Put(int x, int y, Rgb color)
+    {
+        // Rows are stored bottom-up, each pixel as blue, green, red.
+        BYTE* pixel = dib_.data() + kHeaderBytes + std::size_t{kRowBytes} * (kHeight - 1 - y) + x * 3;
+        pixel[0] = color.b;
+        pixel[1] = color.g;
+        pixel[2] = color.r;
+    }
+    void Row(int y, int fromX, int toX, Rgb color)
+    {
+        for (int x = fromX; x <= toX; ++x) Put(x, y, color);
+    }
+    void Column(int x, int fromY, int toY, Rgb color)
+    {
+        for (int y = fromY; y <= toY; ++y) Put(x, y, color);
+    }
+
+private:
+    std::vector<BYTE>& dib_;
+};
+
+void WriteHeader(std::vector<BYTE>& dib)
+{
+    BITMAPFILEHEADER file{};
+    file.bfType = 0x4D42;  // "BM"
+    file.bfSize = static_cast<DWORD>(kDibBytes);
+    file.bfOffBits = static_cast<DWORD>(kHeaderBytes);
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof(info);
+    info.biWidth = kWidth;
+    info.biHeight = kHeight;  // positive: bottom-up
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    info.biSizeImage = static_cast<DWORD>(kRowBytes) * kHeight;
+    std::memcpy(dib.data(), &file, sizeof(file));
+    std::memcpy(dib.data() + sizeof(file), &info, sizeof(info));
+}
+
+void FillWhite(std::vector<BYTE>& dib)
+{
+    Canvas canvas(dib);
+    for (int y = 0; y < kHeight; ++y) canvas.Row(y, 0, kWidth - 1, kWhite);
+}
+
+BYTE Mix(BYTE from, BYTE to, int step, int steps)
+{
+    return static_cast<BYTE>(std::lround(from + (to - from) * static_cast<double>(step) / steps));
+}
+
+Rgb Mix(Rgb from, Rgb to, int step, int steps)
+{
+    return {Mix(from.r, to.r, step, steps), Mix(from.g, to.g, step, steps), Mix(from.b, to.b, step, steps)};
+}
+
+// Flat at the top (to row 7) and in the middle (rows 18 to 23), blended in between.
+Rgb StripColor(int row)
+{
+    if (row <= 7) return kStripTop;
+    if (row < 18) return Mix(kStripTop, kStripMiddle, row - 7, 11);
+    if (row <= 23) return kStripMiddle;
+    return Mix(kStripMiddle, kStripBottom, row - 23, 3);
+}
+
+// The first column inside the frame on a strip row: the top corners are rounded.
+int StripLeft(int row) { return row == 3 ? 4 : row == 4 ? 3 : 2; }
+
+void DrawStrip(Canvas& canvas)
+{
+    for (int row = kFrameTop + 1; row < kStripLineRow; ++row)
+        canvas.Row(row, StripLeft(row), Mirror(StripLeft(row)), StripColor(row));
+    canvas.Row(kStripLineRow, kFrameLeft + 1, kFrameRight - 1, kStripLine);
+}
+
+void DrawFrame(Canvas& canvas)
+{
+    canvas.Row(kFrameTop, 4, Mirror(4), kFrame);
+    for (int x : {kFrameLeft, kFrameRight}) canvas.Column(x, 5, kFrameBottom, kFrame);
+    canvas.Row(kFrameBottom, kFrameLeft, kFrameRight, kFrame);
+    for (int x : {2, 3}) {  // the rounded corners: one diagonal step each
+        canvas.Put(x, 6 - x, kFrame);
+        canvas.Put(Mirror(x), 6 - x, kFrame);
+    }
+    for (int x : {kInnerLeft, kInnerRight}) canvas.Column(x, kStripLineRow + 1, kInnerBottom, kInnerLine);
+    canvas.Row(kInnerBottom, kInnerLeft, kInnerRight, kInnerLine);
+}
+
+void DrawWindowGlyphs(Canvas& canvas)
+{
+    for (int row : {17, 18}) canvas.Row(row, 536, 541, kGlyph);  // minimize bar
+    for (int i = 0; i <= 6; ++i) {                                // close cross
+        canvas.Put(548 + i, 12 + i, kGlyph);
+        canvas.Put(554 - i, 12 + i, kGlyph);
+    }
+}
+
+// Draws rows of a small bitmap: '#' is ink, anything else leaves the strip showing.
+void DrawPattern(Canvas& canvas, int left, int top, std::initializer_list<const char*> rows, Rgb ink)
+{
+    int y = top;
+    for (const char* row : rows) {
+        for (int x = 0; row[x]; ++x)
+            if (row[x] == '#') canvas.Put(left + x, y, ink);
+        ++y;
+    }
+}
+
+// A rounded badge with a white quill pen slanting across it.
+void DrawLogo(Canvas& canvas)
+{
+    for (int row = 7; row <= 22; ++row) {
+        const int inset = (row == 7 || row == 22) ? 2 : (row == 8 || row == 21) ? 1 : 0;
+        canvas.Row(row, 8 + inset, 23 - inset, kGlyph);
+    }
+    DrawPattern(canvas, 10, 9,
+                {"..........##", "........####", ".......####.", "......####..", ".....####...", "....####....",
+                 "...####.....", "...###......", "..##........", "..#.........", ".#..........", "#..........."},
+                kWhite);
+}
+
+// The word "Quill" in a 5 by 7 pixel face.
+void DrawTitleWord(Canvas& canvas)
+{
+    DrawPattern(canvas, 28, 11,
+                {".###.........#..##..##.", "#...#............#...#.", "#...#.#...#.##...#...#.",
+                 "#...#.#...#..#...#...#.", "#.#.#.#...#..#...#...#.", "#..#..#..##..#...#...#.",
+                 ".##.#..##.#.###.###.###"},
+                kGlyph);
+}
+
+std::vector<BYTE> Build()
+{
+    std::vector<BYTE> dib(kDibBytes, 0);  // row padding stays zero
+    WriteHeader(dib);
+    FillWhite(dib);
+    Canvas canvas(dib);
+    DrawStrip(canvas);
+    DrawFrame(canvas);
+    DrawWindowGlyphs(canvas);
+    DrawLogo(canvas);
+    DrawTitleWord(canvas);
+    return dib;
+}
+
+}  // namespace
+
+const std::vector<BYTE>& Dib()
+{
+    static const std::vector<BYTE> dib = Build();
+    return dib;
+}
+
+HBITMAP CreateBitmap()
+{
+    const std::vector<BYTE>& dib = Dib();
+    const auto* info = reinterpret_cast<const BITMAPINFO*>(dib.data() + sizeof(BITMAPFILEHEADER));
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(nullptr, info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (!bitmap) return nullptr;
+    std::memcpy(bits, dib.data() + kHeaderBytes, dib.size() - kHeaderBytes);
+    return bitmap;
+}
+
+}  // namespace quillpost::skin
