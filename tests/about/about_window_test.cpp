@@ -186,6 +186,14 @@ TEST_F(AboutWindow, EscapeClosesIt)
     EXPECT_TRUE(WaitUntilAboutIsGone());
 }
 
+TEST_F(AboutWindow, EnterPressesOk)
+{
+    ComPtr<IDispatch> sample = CreateSample();
+    ASSERT_NE(nullptr, OpenAbout(sample.Get()));
+    PressKey(VK_RETURN);
+    EXPECT_TRUE(WaitUntilAboutIsGone());
+}
+
 TEST_F(AboutWindow, AnOpenWindowKeepsTheDllLoadedUntilItCloses)
 {
     ComPtr<IDispatch> sample = CreateSample();
