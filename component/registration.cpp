@@ -24,12 +24,17 @@ bool IsTypeLibRegistered()
     return SUCCEEDED(hr);
 }
 
-HRESULT UnregisterTypeLib()
+HRESULT RemoveTypeLibEntries()
 {
-    if (!IsTypeLibRegistered()) return S_OK;  // nothing to remove is not a failure
     GUID libid{};
     CLSIDFromString(kLibidText, &libid);
     return UnRegisterTypeLib(libid, kTypeLibMajor, kTypeLibMinor, kTypeLibLocale, SYS_WIN32);
+}
+
+HRESULT UnregisterTypeLib()
+{
+    if (!IsTypeLibRegistered()) return S_OK;  // nothing to remove is not a failure
+    return RemoveTypeLibEntries();
 }
 
 HRESULT RegisterTypeLibOf(wchar_t* modulePath)
@@ -69,12 +74,12 @@ STDAPI DllRegisterServer()
 
     const bool typeLibWasRegistered = IsTypeLibRegistered();
     if (HRESULT hr = RegisterTypeLibOf(modulePath); FAILED(hr)) {
-        if (!typeLibWasRegistered) UnregisterTypeLib();
+        if (!typeLibWasRegistered) RemoveTypeLibEntries();
         return hr;
     }
     RegistryTransaction registry;
     if (HRESULT hr = WriteClassKeys(registry, modulePath); FAILED(hr)) {
-        if (!typeLibWasRegistered) UnregisterTypeLib();
+        if (!typeLibWasRegistered) RemoveTypeLibEntries();
         return hr;  // the transaction rolls the class keys back
     }
     registry.Commit();
