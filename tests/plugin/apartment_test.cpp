@@ -2,7 +2,7 @@
 // an object through the automation marshaler.
 #include <gtest/gtest.h>
 
-#include <thread>
+#include <string>
 
 #include "support/com_test.h"
 #include "support/dispatch.h"
@@ -26,29 +26,42 @@ HWND OnlyWindowOfThisThread(const wchar_t* caption)
     return found;
 }
 
-// Opens both windows from a new STA thread, reports them, and closes them before it ends
-// unless `leaveOpen`.
+struct WorkerContext {
+    bool leaveOpen = false;
+    ThreadWindows seen;
+};
+
+DWORD WINAPI OpenWindowsAndReport(void* parameter)
+{
+    auto* context = static_cast<WorkerContext*>(parameter);
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
+    {
+        CLSID clsid{};
+        ComPtr<IDispatch> sample;
+        if (SUCCEEDED(CLSIDFromProgID(kProgId, &clsid)) &&
+            SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&sample)))) {
+            Variant version(6L), email(L"thread@quillpost.example"), messenger(static_cast<IDispatch*>(nullptr));
+            Call(sample.Get(), L"Initialize", {&version, &email, &messenger});
+            Call(sample.Get(), L"Configure", {});
+            context->seen = {GetCurrentThreadId(), OnlyWindowOfThisThread(L"Form1"), OnlyWindowOfThisThread(L"About")};
+        }
+    }
+    if (!context->leaveOpen) CloseProcessWindows();
+    CoUninitialize();
+    return 0;
+}
+
+// Opens both windows from a new STA thread, reports them, and closes them before the thread
+// ends unless `leaveOpen`.
 ThreadWindows OpenWindowsOnAnotherThread(bool leaveOpen)
 {
-    ThreadWindows seen;
-    std::thread worker([&] {
-        if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return;
-        {
-            CLSID clsid{};
-            ComPtr<IDispatch> sample;
-            if (SUCCEEDED(CLSIDFromProgID(kProgId, &clsid)) &&
-                SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&sample)))) {
-                Variant version(6L), email(L"thread@quillpost.example"), messenger(static_cast<IDispatch*>(nullptr));
-                Call(sample.Get(), L"Initialize", {&version, &email, &messenger});
-                Call(sample.Get(), L"Configure", {});
-                seen = {GetCurrentThreadId(), OnlyWindowOfThisThread(L"Form1"), OnlyWindowOfThisThread(L"About")};
-            }
-        }
-        if (!leaveOpen) CloseProcessWindows();
-        CoUninitialize();
-    });
-    worker.join();
-    return seen;
+    WorkerContext context{leaveOpen, {}};
+    HANDLE worker = CreateThread(nullptr, 0, OpenWindowsAndReport, &context, 0, nullptr);
+    EXPECT_NE(nullptr, worker);
+    if (!worker) return {};
+    EXPECT_TRUE(WaitPumping(worker));
+    CloseHandle(worker);
+    return context.seen;
 }
 
 class Apartments : public ComTest {};
@@ -81,34 +94,44 @@ TEST_F(Apartments, AThreadThatEndsWithOpenWindowsReleasesThem)
     EXPECT_EQ(S_OK, module.CanUnloadNow());
 }
 
-TEST_F(Apartments, OtherApartmentsCallThroughTheMarshaler)
-{
-    ComPtr<IDispatch> sample = CreateSample();
+struct MarshaledCall {
     IStream* stream = nullptr;
-    ASSERT_EQ(S_OK, CoMarshalInterThreadInterfaceInStream(IID__Sample, sample.Get(), &stream));
-
-    HRESULT callResult = E_FAIL;
+    HRESULT result = E_FAIL;
     std::wstring name;
-    std::thread caller([&] {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+};
+
+DWORD WINAPI CallFromAnotherApartment(void* parameter)
+{
+    auto* call = static_cast<MarshaledCall*>(parameter);
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
+    {
         ComPtr<_Sample> proxy;
-        if (SUCCEEDED(CoGetInterfaceAndReleaseStream(stream, IID__Sample,
+        if (SUCCEEDED(CoGetInterfaceAndReleaseStream(call->stream, IID__Sample,
                                                      reinterpret_cast<void**>(proxy.GetAddressOf())))) {
             BSTR text = nullptr;
             LONG commands = 0, tags = 0;
             VARIANT_BOOL ok = VARIANT_FALSE;
-            callResult = proxy->GetPublishInfo(&text, &commands, &tags, &ok);
-            if (text) name.assign(text, SysStringLen(text));
+            call->result = proxy->GetPublishInfo(&text, &commands, &tags, &ok);
+            if (text) call->name.assign(text, SysStringLen(text));
             SysFreeString(text);
         }
-        proxy.Reset();
-        CoUninitialize();
-    });
-    // The object's apartment must keep pumping for the call to arrive.
-    PumpUntil([&] { return callResult != E_FAIL; }, 10000);
-    caller.join();
-    EXPECT_EQ(S_OK, callResult);
-    EXPECT_EQ(L"Quill Post", name);
+    }
+    CoUninitialize();
+    return 0;
+}
+
+TEST_F(Apartments, OtherApartmentsCallThroughTheMarshaler)
+{
+    ComPtr<IDispatch> sample = CreateSample();
+    MarshaledCall call;
+    ASSERT_EQ(S_OK, CoMarshalInterThreadInterfaceInStream(IID__Sample, sample.Get(), &call.stream));
+    HANDLE caller = CreateThread(nullptr, 0, CallFromAnotherApartment, &call, 0, nullptr);
+    ASSERT_NE(nullptr, caller);
+    // The object's apartment keeps pumping, so the call (and the proxy's release) can arrive.
+    EXPECT_TRUE(WaitPumping(caller));
+    CloseHandle(caller);
+    EXPECT_EQ(S_OK, call.result);
+    EXPECT_EQ(L"Quill Post", call.name);
 }
 
 }  // namespace

@@ -95,6 +95,23 @@ bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMilliseconds)
     }
 }
 
+bool WaitPumping(HANDLE handle, DWORD timeoutMilliseconds)
+{
+    const ULONGLONG deadline = GetTickCount64() + timeoutMilliseconds;
+    for (;;) {
+        const ULONGLONG now = GetTickCount64();
+        if (now >= deadline) return false;
+        const DWORD woke =
+            MsgWaitForMultipleObjects(1, &handle, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
+        if (woke == WAIT_OBJECT_0) return true;
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+}
+
 void ClickAt(POINT screen)
 {
     SetCursorPos(screen.x, screen.y);

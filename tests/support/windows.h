@@ -25,6 +25,10 @@ void PumpMessages(DWORD milliseconds);
 // Pumps until `done` or the timeout; returns done().
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMilliseconds = 5000);
 
+// Waits for a handle (e.g. a thread) while dispatching this thread's messages, since other
+// threads' windows send messages to this thread's windows; true once signalled.
+bool WaitPumping(HANDLE handle, DWORD timeoutMilliseconds = 60000);
+
 // Real mouse input: moves to the screen point and clicks the left button.
 void ClickAt(POINT screen);
 // Presses and releases a key through the input queue.

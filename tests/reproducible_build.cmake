@@ -1,0 +1,23 @@
+# Builds Quillpost.dll a second time in a fresh tree and requires the very same bytes.
+#   cmake -DSOURCE_DIR=... -DWORK_DIR=... -DREFERENCE=.../Quillpost.dll [-DTOOLCHAIN=...] -P reproducible_build.cmake
+file(REMOVE_RECURSE ${WORK_DIR})
+set(configure_args -S ${SOURCE_DIR} -B ${WORK_DIR} -DBUILD_TESTING=OFF -DCMAKE_BUILD_TYPE=${BUILD_TYPE})
+if(TOOLCHAIN)
+  list(APPEND configure_args -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN})
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} ${configure_args} RESULT_VARIABLE failed OUTPUT_QUIET)
+if(failed)
+  message(FATAL_ERROR "second configure failed")
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} --build ${WORK_DIR} --target Quillpost RESULT_VARIABLE failed OUTPUT_QUIET)
+if(failed)
+  message(FATAL_ERROR "second build failed")
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${REFERENCE} ${WORK_DIR}/bin/Quillpost.dll
+                RESULT_VARIABLE differs)
+if(differs)
+  message(FATAL_ERROR "a second build of the same sources gave a different Quillpost.dll")
+endif()
+file(SIZE ${REFERENCE} size)
+message(STATUS "Quillpost.dll rebuilt byte for byte (${size} bytes)")
+file(REMOVE_RECURSE ${WORK_DIR})
