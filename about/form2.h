@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "about/form2_layout.h"
-#include "about/handles.h"
+#include "component/raii.h"
 
 namespace quillpost {
 
@@ -39,8 +39,8 @@ private:
 
     HWND window_ = nullptr;
     HWND focusControl_ = nullptr;  // the one control that takes the keyboard focus
-    about::UniqueFont regularFont_;
-    about::UniqueFont underlinedFont_;
+    UniqueFont regularFont_;
+    UniqueFont underlinedFont_;
 };
 
 }  // namespace quillpost

@@ -31,7 +31,4 @@ HRESULT Shell(std::wstring_view commandLine, int showWindow);
 // not be started and the system's reason, and returns the failure. Never ends the process.
 HRESULT ShellOrTell(HWND owner, std::wstring_view commandLine, int showWindow);
 
-// The system's text for a failure, without a trailing line break.
-std::wstring SystemErrorText(HRESULT failure);
-
 }  // namespace quillpost::about

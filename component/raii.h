@@ -74,6 +74,41 @@ private:
     HKEY key_ = nullptr;
 };
 
+// A handle freed by `Free` when the scope ends (kernel handles, GDI objects, LocalAlloc'ed text).
+template <typename Handle, auto Free>
+class UniqueOwner {
+public:
+    UniqueOwner() = default;
+    explicit UniqueOwner(Handle owned) : value_(owned) {}
+    UniqueOwner(const UniqueOwner&) = delete;
+    UniqueOwner& operator=(const UniqueOwner&) = delete;
+    ~UniqueOwner() { Reset(); }
+
+    Handle Get() const { return value_; }
+    explicit operator bool() const { return value_ != nullptr; }
+    void Reset(Handle owned = nullptr)
+    {
+        if (Handle old = std::exchange(value_, owned)) Free(old);
+    }
+
+private:
+    Handle value_ = nullptr;
+};
+
+namespace raii_detail {
+inline void CloseKernelHandle(HANDLE handle) { CloseHandle(handle); }
+inline void DeleteGdiObject(HGDIOBJ object) { DeleteObject(object); }
+inline void FreeLocal(wchar_t* text) { LocalFree(text); }
+}  // namespace raii_detail
+
+using UniqueHandle = UniqueOwner<HANDLE, raii_detail::CloseKernelHandle>;
+using UniqueLocalText = UniqueOwner<wchar_t*, raii_detail::FreeLocal>;
+template <typename Handle>
+using UniqueGdiObject = UniqueOwner<Handle, raii_detail::DeleteGdiObject>;
+using UniqueBitmap = UniqueGdiObject<HBITMAP>;
+using UniqueBrush = UniqueGdiObject<HBRUSH>;
+using UniqueFont = UniqueGdiObject<HFONT>;
+
 // A VARIANT cleared when the scope ends.
 class UniqueVariant {
 public:

@@ -1,35 +1,11 @@
-// Owners for the GDI objects the viewer creates: each is deleted exactly once.
+// A memory DC that draws into a bitmap for one scope; the owners of GDI objects are in raii.h.
 #pragma once
 
 #include <windows.h>
 
-#include <utility>
+#include "component/raii.h"
 
 namespace quillpost {
-
-template <typename Handle>
-class UniqueGdiObject {
-public:
-    UniqueGdiObject() = default;
-    explicit UniqueGdiObject(Handle owned) : handle_(owned) {}
-    UniqueGdiObject(const UniqueGdiObject&) = delete;
-    UniqueGdiObject& operator=(const UniqueGdiObject&) = delete;
-    ~UniqueGdiObject() { Reset(); }
-
-    Handle Get() const { return handle_; }
-    explicit operator bool() const { return handle_ != nullptr; }
-    void Reset(Handle owned = nullptr)
-    {
-        if (Handle old = std::exchange(handle_, owned)) DeleteObject(old);
-    }
-
-private:
-    Handle handle_ = nullptr;
-};
-
-using UniqueBitmap = UniqueGdiObject<HBITMAP>;
-using UniqueBrush = UniqueGdiObject<HBRUSH>;
-using UniqueFont = UniqueGdiObject<HFONT>;
 
 // A memory DC with one bitmap selected for the scope.
 class MemoryDc {

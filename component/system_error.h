@@ -1,0 +1,14 @@
+// The system's own words for a failure, for messages that people read.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+namespace quillpost {
+
+// The system message for `failure` (a Win32 error wrapped in an HRESULT is looked up by its
+// code), without the trailing line break; "Error 0x…" when the system has no text for it.
+std::wstring SystemErrorText(HRESULT failure);
+
+}  // namespace quillpost
