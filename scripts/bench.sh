@@ -5,7 +5,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 "$here/setup.sh"
 # shellcheck source=scripts/lib.sh
 . "$here/lib.sh"
-build_quillpost -DBUILD_TESTING=OFF
+build_quillpost Quillpost dispatch_bench
 use_private_prefix "$BUILD_DIR/wine-bench"
 trap stop_everything EXIT
 "$QUILLPOST_ROOT/cmake/wine-run.sh" regsvr32 /s "$BUILD_DIR/bin/Quillpost.dll"

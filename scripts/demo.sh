@@ -10,7 +10,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=scripts/lib.sh
 . "$here/lib.sh"
 
-build_quillpost -DBUILD_TESTING=OFF
+build_quillpost Quillpost quillpost-host
 use_private_prefix "$BUILD_DIR/wine-demo"
 trap stop_everything EXIT
 wine_run() { "$QUILLPOST_ROOT/cmake/wine-run.sh" "$@"; }

@@ -4,10 +4,14 @@
 QUILLPOST_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_DIR=${BUILD_DIR:-$QUILLPOST_ROOT/build}
 
+# build_quillpost [TARGET...]: configures (tests included, so that one build tree serves every
+# script) and builds the given targets, or everything.
 build_quillpost() {
-  cmake -S "$QUILLPOST_ROOT" -B "$BUILD_DIR" \
-    -DCMAKE_TOOLCHAIN_FILE="$QUILLPOST_ROOT/cmake/toolchain-mingw-i686.cmake" "$@" >/dev/null
-  cmake --build "$BUILD_DIR" -j "$(nproc)"
+  cmake -S "$QUILLPOST_ROOT" -B "$BUILD_DIR" -DBUILD_TESTING=ON \
+    -DCMAKE_TOOLCHAIN_FILE="$QUILLPOST_ROOT/cmake/toolchain-mingw-i686.cmake" >/dev/null
+  local targets=()
+  for target in "$@"; do targets+=(--target "$target"); done
+  cmake --build "$BUILD_DIR" -j "$(nproc)" "${targets[@]}"
 }
 
 # A fresh 32-bit prefix for this run: nothing left from earlier runs can hide a fault.
