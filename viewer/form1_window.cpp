@@ -20,16 +20,6 @@ constexpr DWORD kExStyle = WS_EX_APPWINDOW;  // a taskbar entry, to find a minim
 
 HRESULT LastError() { return HRESULT_FROM_WIN32(GetLastError()); }
 
-bool RegisterViewerClass(WNDPROC windowProc)
-{
-    WNDCLASSEXW windowClass{sizeof(windowClass)};
-    windowClass.lpfnWndProc = windowProc;
-    windowClass.hInstance = ModuleInstance();
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.lpszClassName = kClassName;
-    return RegisterFreshClass(windowClass);
-}
-
 // The system places only overlapped windows by default (a popup given CW_USEDEFAULT lands at
 // 0,0), so the window is placed as an overlapped one and then loses its frame.
 HWND CreateAtDefaultPlacement(void* owner)
@@ -55,7 +45,7 @@ HFONT CreateDefaultFont(int heightPixels)
 
 HRESULT Form1::CreateControls()
 {
-    static const bool registered = RegisterViewerClass(&Form1::WindowProc);
+    static const bool registered = RegisterFreshClass(kClassName, &Form1::WindowProc);
     if (!registered) return E_FAIL;
     if (!CreateAtDefaultPlacement(this)) return LastError();  // sets window_ on WM_NCCREATE
     HWND pic = picture::Create(window_, layout::PixelRect(layout::kPic));

@@ -157,21 +157,11 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-bool RegisterPictureClass()
-{
-    WNDCLASSEXW windowClass{sizeof(windowClass)};
-    windowClass.lpfnWndProc = WindowProc;
-    windowClass.hInstance = ModuleInstance();
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.lpszClassName = kClassName;
-    return RegisterFreshClass(windowClass);
-}
-
 }  // namespace
 
 HWND Create(HWND parent, const RECT& area)
 {
-    static const bool registered = RegisterPictureClass();
+    static const bool registered = RegisterFreshClass(kClassName, WindowProc);
     if (!registered) return nullptr;
     // Clip the children: the browser pane paints itself and must not be painted over.
     return CreateWindowExW(0, kClassName, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, area.left, area.top,

@@ -3,13 +3,20 @@
 
 #include <windows.h>
 
+#include "component/module.h"
+
 namespace quillpost {
 
 // A class of the same name left by an earlier load of this DLL would point at code that is
 // gone (a DLL's classes outlive it), so it is replaced.
-inline bool RegisterFreshClass(const WNDCLASSEXW& windowClass)
+inline bool RegisterFreshClass(const wchar_t* name, WNDPROC procedure)
 {
-    UnregisterClassW(windowClass.lpszClassName, windowClass.hInstance);
+    WNDCLASSEXW windowClass{sizeof(windowClass)};
+    windowClass.lpfnWndProc = procedure;
+    windowClass.hInstance = ModuleInstance();
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = name;
+    UnregisterClassW(name, windowClass.hInstance);
     return RegisterClassExW(&windowClass) != 0;
 }
 

@@ -1,5 +1,7 @@
 // The real browser control end to end: the forum page is requested exactly when the viewer
 // loads, as a small proxy on 127.0.0.1 sees it.
+#include <winsock2.h>  // before anything includes windows.h
+
 #include <gtest/gtest.h>
 
 #include <memory>

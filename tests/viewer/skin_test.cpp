@@ -11,15 +11,6 @@
 namespace quillpost::testing {
 namespace {
 
-constexpr COLORREF kWhite = 0xFFFFFF;
-constexpr COLORREF kFrame = 0x8097CF;
-constexpr COLORREF kInnerLine = 0xCFD8EF;
-constexpr COLORREF kStripTop = 0xC0D0F0;
-constexpr COLORREF kStripMiddle = 0xFFF8FF;
-constexpr COLORREF kStripBottom = 0xCFD7E0;
-constexpr COLORREF kStripLine = 0xAFB8D0;
-constexpr COLORREF kGlyph = 0x406090;
-
 constexpr int kWidth = 571, kHeight = 507, kRowBytes = 1716;
 
 template <typename T>

@@ -17,6 +17,16 @@ inline constexpr wchar_t kEmailHeadingSuffix[] = L" Is Viewing Tallowchat Latest
 inline constexpr int kClientWidth = 575;   // 8625 twips
 inline constexpr int kClientHeight = 512;  // 7680 twips
 
+// The colours the skin fixes, as 0xRRGGBB.
+inline constexpr COLORREF kWhite = 0xFFFFFF;
+inline constexpr COLORREF kFrame = 0x8097CF;
+inline constexpr COLORREF kInnerLine = 0xCFD8EF;
+inline constexpr COLORREF kStripTop = 0xC0D0F0;
+inline constexpr COLORREF kStripMiddle = 0xFFF8FF;
+inline constexpr COLORREF kStripBottom = 0xCFD7E0;
+inline constexpr COLORREF kStripLine = 0xAFB8D0;
+inline constexpr COLORREF kGlyph = 0x406090;
+
 class ViewerTest : public ComTest {
 protected:
     void SetUp() override;
