@@ -19,8 +19,6 @@ using Microsoft::WRL::ComPtr;
 namespace quillpost {
 namespace {
 
-VARIANT_BOOL ToVariantBool(bool value) { return value ? VARIANT_TRUE : VARIANT_FALSE; }
-
 // Replaces a caller's by-reference string, freeing the string it held.
 void Assign(BSTR* target, UniqueBstr& value) { SysFreeString(std::exchange(*target, value.Release())); }
 
@@ -118,7 +116,7 @@ STDMETHODIMP Sample::ParseCommand(BSTR sCommand, BSTR, IDispatch* oConversationW
     Form1* viewer = nullptr;
     if (HRESULT hr = ShowViewer(&viewer); FAILED(hr)) return ReportFailure(hr);
     Assign(sResult, empty);
-    *result = ToVariantBool(true);
+    *result = VARIANT_TRUE;
     return S_OK;
 }
 
