@@ -5,50 +5,19 @@
 namespace quillpost::host {
 namespace {
 
-VARIANT ByValue(long value)
+// Arguments as the host passes them: values, or the addresses of its own variables.
+VARIANT Typed(VARTYPE type)
 {
     VARIANT v;
     VariantInit(&v);
-    v.vt = VT_I4;
-    v.lVal = value;
+    v.vt = type;
     return v;
 }
-
-VARIANT ByValue(BSTR text)
-{
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BSTR;
-    v.bstrVal = text;
-    return v;
-}
-
-VARIANT ByValue(IDispatch* object)
-{
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_DISPATCH;
-    v.pdispVal = object;
-    return v;
-}
-
-VARIANT ByRef(BSTR* text)
-{
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BYREF | VT_BSTR;
-    v.pbstrVal = text;
-    return v;
-}
-
-VARIANT ByRef(LONG* value)
-{
-    VARIANT v;
-    VariantInit(&v);
-    v.vt = VT_BYREF | VT_I4;
-    v.plVal = value;
-    return v;
-}
+VARIANT ByValue(long value) { VARIANT v = Typed(VT_I4); v.lVal = value; return v; }
+VARIANT ByValue(BSTR text) { VARIANT v = Typed(VT_BSTR); v.bstrVal = text; return v; }
+VARIANT ByValue(IDispatch* object) { VARIANT v = Typed(VT_DISPATCH); v.pdispVal = object; return v; }
+VARIANT ByRef(BSTR* text) { VARIANT v = Typed(VT_BYREF | VT_BSTR); v.pbstrVal = text; return v; }
+VARIANT ByRef(LONG* value) { VARIANT v = Typed(VT_BYREF | VT_I4); v.plVal = value; return v; }
 
 std::wstring TextOf(BSTR text) { return text ? std::wstring(text, SysStringLen(text)) : std::wstring(); }
 
