@@ -26,8 +26,6 @@ if [ -n "${DISPLAY:-}" ] && [ -z "${QUILLPOST_HEADLESS:-}" ]; then
 fi
 
 start_virtual_display
-# No window manager runs on the virtual display: let Wine draw the title bars itself.
-wine_run reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 wine_run regsvr32 /s "$dll"
 shots=${QUILLPOST_SCREENSHOTS:-$BUILD_DIR/screenshots}
 rm -rf "$shots" && mkdir -p "$shots"

@@ -22,19 +22,30 @@ use_private_prefix() {
 }
 
 XVFB_PID=""
-# Starts Xvfb on the first free display number and exports DISPLAY.
+# No window manager runs on the virtual display: Wine draws the frames itself and does not wait
+# about 2 s for a manager to acknowledge every window it shows or destroys.
+unmanage_windows() {
+  "$QUILLPOST_ROOT/cmake/wine-run.sh" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+}
+
+# Starts Xvfb on a display number that the server itself picks (-displayfd), so that two runs on
+# one machine can never share a display, and exports DISPLAY.
 start_virtual_display() {
-  local n
-  for n in $(seq 90 140); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-    XVFB_PID=$!
-    for _ in $(seq 50); do
-      [ -e "/tmp/.X11-unix/X$n" ] && { export DISPLAY=":$n"; return 0; }
-      sleep 0.1
-    done
-    kill "$XVFB_PID" 2>/dev/null || true
+  local number_file
+  number_file=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
+  XVFB_PID=$!
+  for _ in $(seq 100); do
+    if [ -s "$number_file" ]; then
+      export DISPLAY=":$(tr -d '[:space:]' <"$number_file")"
+      rm -f "$number_file"
+      unmanage_windows
+      return 0
+    fi
+    kill -0 "$XVFB_PID" 2>/dev/null || break
+    sleep 0.1
   done
+  rm -f "$number_file"
   echo "could not start Xvfb" >&2
   return 1
 }
