@@ -2,8 +2,8 @@
 
 #include "about/links.h"
 #include "about/shell.h"
-#include "component/module.h"
-#include "component/twips.h"
+#include "base/module.h"
+#include "base/twips.h"
 
 namespace quillpost {
 namespace {

@@ -4,7 +4,7 @@
 #include <windows.h>
 
 #include "about/form2_layout.h"
-#include "component/raii.h"
+#include "base/raii.h"
 
 namespace quillpost {
 

@@ -3,7 +3,7 @@
 #include <iterator>
 
 #include "about/links.h"
-#include "component/twips.h"
+#include "base/twips.h"
 
 namespace quillpost::about {
 namespace {

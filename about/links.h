@@ -8,7 +8,7 @@
 
 #include <windows.h>
 
-#include "component/addresses.h"
+#include "base/addresses.h"
 
 namespace quillpost {
 

@@ -2,8 +2,8 @@
 
 #include <shlwapi.h>
 
-#include "component/raii.h"
-#include "component/system_error.h"
+#include "base/raii.h"
+#include "base/system_error.h"
 
 namespace quillpost::about {
 namespace {

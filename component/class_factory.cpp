@@ -1,9 +1,9 @@
 // The class object of Sample and the exports through which COM finds it.
 #include <new>
 
-#include "component/module.h"
-#include "component/quillpost_idl.h"
+#include "base/module.h"
 #include "plugin/sample.h"
+#include "quillpost_idl.h"
 
 namespace quillpost {
 namespace {

@@ -1,4 +1,4 @@
 // Defines (once) the identifiers that the generated interface header only declares.
 #include <initguid.h>
 
-#include "component/quillpost_idl.h"
+#include "quillpost_idl.h"

@@ -3,9 +3,9 @@
 
 #include <string>
 
-#include "component/identity.h"
+#include "base/module.h"
 #include "component/registry_transaction.h"
-#include "component/type_info.h"
+#include "plugin/identity.h"
 
 using Microsoft::WRL::ComPtr;
 

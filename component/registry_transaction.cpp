@@ -1,6 +1,6 @@
 #include "component/registry_transaction.h"
 
-#include "component/raii.h"
+#include "base/raii.h"
 
 namespace quillpost {
 

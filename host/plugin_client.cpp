@@ -1,6 +1,6 @@
 #include "host/plugin_client.h"
 
-#include "component/raii.h"
+#include "host/com_owners.h"
 
 namespace quillpost::host {
 namespace {
@@ -63,13 +63,12 @@ HRESULT PluginClient::Initialize(long version, const std::wstring& email, bool* 
 
 HRESULT PluginClient::GetPublishInfo(std::wstring* pluginName, long* commandCount)
 {
-    UniqueBstr name;
     LONG commands = 0, tags = 0;
     BSTR nameSlot = nullptr;
     std::vector<VARIANT> args{ByRef(&tags), ByRef(&commands), ByRef(&nameSlot)};
     UniqueVariant result;
     HRESULT hr = Invoke(L"GetPublishInfo", args, result.Put());
-    name.Reset(nameSlot);
+    UniqueBstr name(nameSlot);
     if (FAILED(hr)) return hr;
     *pluginName = TextOf(name.Get());
     *commandCount = commands;

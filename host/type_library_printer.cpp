@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "component/raii.h"
+#include "host/com_owners.h"
 
 using Microsoft::WRL::ComPtr;
 

@@ -5,8 +5,8 @@
 
 #include <new>
 
-#include "component/module.h"
-#include "component/type_info.h"
+#include "base/module.h"
+#include "plugin/type_info.h"
 
 using Microsoft::WRL::ComPtr;
 

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "component/quillpost_idl.h"
+#include "quillpost_idl.h"
 
 namespace quillpost {
 

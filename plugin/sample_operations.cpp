@@ -6,13 +6,14 @@
 
 #include <string>
 
+#include "about/about_instance.h"
 #include "about/form2.h"
-#include "component/apartment.h"
-#include "component/error_info.h"
-#include "component/raii.h"
+#include "base/raii.h"
+#include "plugin/error_info.h"
 #include "plugin/host_contract.h"
 #include "plugin/sample.h"
 #include "viewer/form1.h"
+#include "viewer/viewer_instance.h"
 
 using Microsoft::WRL::ComPtr;
 

@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "component/module.h"
+#include "base/module.h"
 
 namespace quillpost {
 

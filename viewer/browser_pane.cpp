@@ -2,7 +2,7 @@
 
 #include <exdisp.h>
 
-#include "component/raii.h"
+#include "base/raii.h"
 
 namespace quillpost {
 namespace {

@@ -3,7 +3,7 @@
 #include <new>
 #include <utility>
 
-#include "component/module.h"
+#include "base/module.h"
 #include "viewer/browser_frame.h"
 
 namespace quillpost {

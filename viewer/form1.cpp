@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "component/addresses.h"
-#include "viewer/dpi_scope.h"
+#include "base/addresses.h"
+#include "base/dpi_scope.h"
 
 namespace quillpost {
 namespace {

@@ -5,8 +5,8 @@
 
 #include <string_view>
 
+#include "base/gdi_object.h"
 #include "viewer/browser_pane.h"
-#include "viewer/gdi_object.h"
 
 namespace quillpost {
 

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "component/twips.h"
+#include "base/twips.h"
 
 namespace quillpost::form1_layout {
 

@@ -2,10 +2,10 @@
 // own messages.
 #include "viewer/form1.h"
 
-#include "component/module.h"
+#include "base/module.h"
+#include "base/window_class.h"
 #include "viewer/form1_layout.h"
 #include "viewer/picture.h"
-#include "viewer/window_class.h"
 
 namespace quillpost {
 namespace {

@@ -4,11 +4,11 @@
 
 #include <new>
 
-#include "component/module.h"
+#include "base/gdi_object.h"
+#include "base/module.h"
+#include "base/window_class.h"
 #include "viewer/form1_layout.h"
-#include "viewer/gdi_object.h"
 #include "viewer/skin.h"
-#include "viewer/window_class.h"
 
 namespace quillpost::picture {
 namespace {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "about_window.h"
-#include "component/addresses.h"
+#include "base/addresses.h"
 #include "support/com_test.h"
 #include "support/windows.h"
 

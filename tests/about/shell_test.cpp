@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "about/shell.h"
-#include "component/system_error.h"
+#include "base/system_error.h"
 #include "explorer_records.h"
 
 namespace quillpost::testing {

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "component/addresses.h"
+#include "base/addresses.h"
 #include "support/windows.h"
 #include "viewer/recording_proxy.h"
 #include "viewer/viewer_test.h"

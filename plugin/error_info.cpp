@@ -1,13 +1,13 @@
-#include "component/error_info.h"
+#include "plugin/error_info.h"
 
 #include <oleauto.h>
 #include <wrl/client.h>
 
 #include <string>
 
-#include "component/identity.h"
-#include "component/quillpost_idl.h"
-#include "component/system_error.h"
+#include "base/system_error.h"
+#include "plugin/identity.h"
+#include "quillpost_idl.h"
 
 using Microsoft::WRL::ComPtr;
 

@@ -9,7 +9,4 @@ namespace quillpost {
 // AddRef'ed ITypeInfo of _Sample in *out; *out = nullptr on failure.
 HRESULT GetSampleTypeInfo(ITypeInfo** out);
 
-// Path of this module, for the type library and the registry.
-HRESULT GetModulePath(wchar_t* buffer, DWORD capacity);
-
 }  // namespace quillpost

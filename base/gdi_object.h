@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "component/raii.h"
+#include "base/raii.h"
 
 namespace quillpost {
 

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "component/module.h"
+#include "base/module.h"
 
 namespace quillpost {
 

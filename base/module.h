@@ -6,10 +6,15 @@
 namespace quillpost {
 
 HINSTANCE ModuleInstance();
+// Called once, from the module's entry point, before anything else of the module runs.
+void SetModuleInstance(HINSTANCE instance);
 
 // Every live object, class-factory lock and loaded window holds one count.
 void LockModule();
 void UnlockModule();
 LONG ModuleLockCount();
+
+// Full path of this module, for the type library and the registry.
+HRESULT GetModulePath(wchar_t* buffer, DWORD capacity);
 
 }  // namespace quillpost

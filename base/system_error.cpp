@@ -1,6 +1,6 @@
-#include "component/system_error.h"
+#include "base/system_error.h"
 
-#include "component/raii.h"
+#include "base/raii.h"
 
 namespace quillpost {
 

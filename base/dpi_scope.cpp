@@ -1,4 +1,4 @@
-#include "viewer/dpi_scope.h"
+#include "base/dpi_scope.h"
 
 namespace quillpost {
 

@@ -1,9 +1,9 @@
-#include "component/type_info.h"
+#include "plugin/type_info.h"
 
 #include <wrl/client.h>
 
-#include "component/module.h"
-#include "component/quillpost_idl.h"
+#include "base/module.h"
+#include "quillpost_idl.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -22,14 +22,6 @@ HRESULT LoadSampleTypeInfo(ITypeInfo** out)
 }
 
 }  // namespace
-
-HRESULT GetModulePath(wchar_t* buffer, DWORD capacity)
-{
-    const DWORD length = GetModuleFileNameW(ModuleInstance(), buffer, capacity);
-    if (length == 0) return HRESULT_FROM_WIN32(GetLastError());
-    if (length >= capacity) return HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER);
-    return S_OK;
-}
 
 HRESULT GetSampleTypeInfo(ITypeInfo** out)
 {
