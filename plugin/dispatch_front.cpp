@@ -56,8 +56,17 @@ private:
     LONGLONG original_ = 0;
 };
 
+// A variable holding a reference with no target: the platform's conversion would read through it.
+bool HoldsNullReference(const VARIANT& argument)
+{
+    if (argument.vt != (VT_BYREF | VT_VARIANT) || !argument.pvarVal) return false;
+    const VARIANT& variable = *argument.pvarVal;
+    return (variable.vt & VT_BYREF) && (!variable.byref || HoldsNullReference(variable));
+}
+
 HRESULT ArgumentSlot::Fill(VARIANT& argument, VARTYPE type)
 {
+    if (HoldsNullReference(argument)) return E_INVALIDARG;
     if (argument.vt == type) {
         passed_ = argument;  // the caller's own, exactly typed: nothing to convert or free
         return S_OK;

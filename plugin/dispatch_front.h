@@ -14,7 +14,8 @@
 //  - By-value arguments are never written: a by-value argument for an [in, out] parameter
 //    keeps its value, and the call does not fail when the written value would not convert
 //    back to the argument's type.
-//  - A missing rgvarg or rgdispidNamedArgs array that the platform would read is E_INVALIDARG.
+//  - A missing rgvarg or rgdispidNamedArgs array that the platform would read is E_INVALIDARG,
+//    and so is a variable holding a NULL reference: the platform reads through both and crashes.
 //  - *argError is set for every argument that cannot be converted.
 #pragma once
 
