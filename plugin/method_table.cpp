@@ -1,5 +1,7 @@
 #include "plugin/method_table.h"
 
+#include <atomic>
+
 namespace quillpost {
 namespace {
 
@@ -12,6 +14,8 @@ struct MethodTable {
 
 MethodTable g_table;  // written once under g_tableOnce, then read-only
 INIT_ONCE g_tableOnce = INIT_ONCE_STATIC_INIT;
+// Set once the table is read: a call then costs one load instead of an InitOnce query.
+std::atomic<bool> g_tableRead{false};
 
 // The VARIANT type a caller passes for a parameter: VT_PTR to a base type is a reference.
 bool VariantTypeOf(const TYPEDESC& type, VARTYPE* out)
@@ -102,8 +106,12 @@ BOOL CALLBACK ReadTable(INIT_ONCE*, void* parameter, void**)
 
 const MethodShape* FindMethod(ITypeInfo* typeInfo, DISPID id, WORD flags, bool* known)
 {
-    *known = InitOnceExecuteOnce(&g_tableOnce, ReadTable, typeInfo, nullptr) != FALSE;
-    if (!*known) return nullptr;
+    *known = g_tableRead.load(std::memory_order_acquire);
+    if (!*known) {
+        *known = InitOnceExecuteOnce(&g_tableOnce, ReadTable, typeInfo, nullptr) != FALSE;
+        if (!*known) return nullptr;
+        g_tableRead.store(true, std::memory_order_release);
+    }
     for (UINT index = 0; index < g_table.count; ++index) {
         const MethodShape& method = g_table.methods[index];
         if (method.id == id && (flags & method.invokeKinds) && !method.restricted) return &method;
