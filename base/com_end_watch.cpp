@@ -1,16 +1,46 @@
 #include "base/com_end_watch.h"
 
+#include <objidl.h>
+
+#include <algorithm>
+#include <iterator>
 #include <new>
-#include <utility>
 
 #include "base/module.h"
 
 namespace quillpost {
 namespace {
 
-class EndSpy final : public IInitializeSpy {
+// One spy per watched thread, found through a TLS slot. While registered with COM it keeps
+// the module: COM may call or release it as the thread ends, whatever else is gone by then.
+class ThreadSpy final : public IInitializeSpy {
 public:
-    EndSpy(ComEndWatch::Callback callback, void* context) : callback_(callback), context_(context) {}
+    ThreadSpy()
+    {
+        LockModule();
+        AcquireModuleReference();
+    }
+
+    bool Add(ComEndListener* listener)
+    {
+        if (std::find(std::begin(listeners_), std::end(listeners_), listener) != std::end(listeners_)) return true;
+        auto free = std::find(std::begin(listeners_), std::end(listeners_), nullptr);
+        if (free == std::end(listeners_)) return false;
+        *free = listener;
+        return true;
+    }
+    // True when no listener is left.
+    bool Remove(ComEndListener* listener)
+    {
+        std::replace(std::begin(listeners_), std::end(listeners_), listener, static_cast<ComEndListener*>(nullptr));
+        return std::all_of(std::begin(listeners_), std::end(listeners_), [](auto* l) { return l == nullptr; });
+    }
+    void EnterOwnCalls() { ++ownDepth_; }
+    void LeaveOwnCalls()
+    {
+        if (ownDepth_ > 0) --ownDepth_;
+    }
+    ULARGE_INTEGER cookie{};
 
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
@@ -32,44 +62,106 @@ public:
     }
 
     STDMETHODIMP PreInitialize(DWORD, DWORD) override { return S_OK; }
-    STDMETHODIMP PostInitialize(HRESULT result, DWORD, DWORD) override { return result; }
-    STDMETHODIMP PreUninitialize(DWORD initializations) override
+    STDMETHODIMP PostInitialize(HRESULT result, DWORD, DWORD) override
     {
-        // Only the thread's last CoUninitialize ends its apartment. The callback may revoke us,
-        // which lets go of COM's reference while we still run.
-        if (initializations != 1 || !callback_) return S_OK;
-        ModuleHold hold;
-        Microsoft::WRL::ComPtr<IInitializeSpy> self(this);
-        const ComEndWatch::Callback callback = std::exchange(callback_, nullptr);
-        callback(context_);
-        return S_OK;
+        if (SUCCEEDED(result) && ownDepth_ > 0) ++ownInitializations_;
+        return result;
     }
+    STDMETHODIMP PreUninitialize(DWORD initializations) override;
     STDMETHODIMP PostUninitialize(DWORD) override { return S_OK; }
 
 private:
+    ~ThreadSpy()
+    {
+        UnlockModule();
+        ReleaseModuleReference();
+    }
+
     LONG references_ = 1;
-    ComEndWatch::Callback callback_;
-    void* context_;
+    ComEndListener* listeners_[4] = {};  // one per form, and there are two
+    int ownDepth_ = 0;
+    DWORD ownInitializations_ = 0;
 };
 
-}  // namespace
+INIT_ONCE g_slotOnce = INIT_ONCE_STATIC_INIT;
+DWORD g_slot = TLS_OUT_OF_INDEXES;
 
-HRESULT ComEndWatch::Start(Callback callback, void* context)
+BOOL CALLBACK AllocateSlot(INIT_ONCE*, void*, void**)
 {
-    Stop();
-    Microsoft::WRL::ComPtr<IInitializeSpy> spy;
-    *spy.GetAddressOf() = new (std::nothrow) EndSpy(callback, context);  // adopts the one reference
-    if (!spy) return E_OUTOFMEMORY;
-    if (HRESULT hr = CoRegisterInitializeSpy(spy.Get(), &cookie_); FAILED(hr)) return hr;
-    spy_ = std::move(spy);
+    g_slot = TlsAlloc();
+    return g_slot != TLS_OUT_OF_INDEXES;
+}
+
+ThreadSpy* ThisThreadsSpy()
+{
+    if (!InitOnceExecuteOnce(&g_slotOnce, AllocateSlot, nullptr, nullptr)) return nullptr;
+    return static_cast<ThreadSpy*>(TlsGetValue(g_slot));
+}
+
+STDMETHODIMP ThreadSpy::PreUninitialize(DWORD initializations)
+{
+    if (ownDepth_ > 0) {
+        if (ownInitializations_ > 0) --ownInitializations_;
+        return S_OK;
+    }
+    // Pairs that components begin and end outside our calls leave this difference alone.
+    if (initializations > ownInitializations_ + 1) return S_OK;  // the host keeps COM
+    ModuleHold hold;
+    IInitializeSpy* self = this;
+    self->AddRef();  // listeners unwatch, which may revoke us while we run
+    ComEndListener* listeners[std::size(listeners_)];
+    std::copy(std::begin(listeners_), std::end(listeners_), listeners);
+    for (ComEndListener* listener : listeners) {
+        if (listener) listener->OnComEnding();
+    }
+    self->Release();
     return S_OK;
 }
 
-void ComEndWatch::Stop()
+}  // namespace
+
+HRESULT WatchComEnd(ComEndListener* listener)
 {
-    if (!spy_) return;
-    CoRevokeInitializeSpy(cookie_);
-    spy_.Reset();
+    if (ThreadSpy* spy = ThisThreadsSpy()) return spy->Add(listener) ? S_OK : E_OUTOFMEMORY;
+    if (g_slot == TLS_OUT_OF_INDEXES) return E_OUTOFMEMORY;
+    auto* spy = new (std::nothrow) ThreadSpy;
+    if (!spy) return E_OUTOFMEMORY;
+    spy->Add(listener);
+    if (HRESULT hr = CoRegisterInitializeSpy(spy, &spy->cookie); FAILED(hr)) {
+        spy->Release();
+        return hr;
+    }
+    if (!TlsSetValue(g_slot, spy)) {
+        CoRevokeInitializeSpy(spy->cookie);
+        spy->Release();
+        return E_OUTOFMEMORY;
+    }
+    return S_OK;
+}
+
+void UnwatchComEnd(ComEndListener* listener)
+{
+    ThreadSpy* spy = ThisThreadsSpy();
+    if (!spy || !spy->Remove(listener)) return;
+    TlsSetValue(g_slot, nullptr);
+    CoRevokeInitializeSpy(spy->cookie);  // lets go of COM's reference
+    spy->Release();                      // and of ours
+}
+
+OwnComCalls::OwnComCalls()
+{
+    if (ThreadSpy* spy = ThisThreadsSpy()) spy->EnterOwnCalls();
+}
+
+OwnComCalls::~OwnComCalls()
+{
+    if (ThreadSpy* spy = ThisThreadsSpy()) spy->LeaveOwnCalls();
+}
+
+void StopComEndWatches()
+{
+    if (g_slot != TLS_OUT_OF_INDEXES) TlsFree(g_slot);
+    g_slot = TLS_OUT_OF_INDEXES;
 }
 
 }  // namespace quillpost

@@ -65,6 +65,7 @@ FormWindow::FormWindow(const form::FormRow& form, std::span<const ControlRow> co
 HRESULT FormWindow::Show()
 {
     ModuleHold hold;
+    OwnComCalls own;  // creating and showing the browser initializes COM on this thread
     failedStep_.clear();
     if (stage_ == Stage::Loading || stage_ == Stage::Unloading)
         return Fail(kBusy, L"The " + noun_ + L" is still loading or closing");
@@ -78,6 +79,7 @@ HRESULT FormWindow::Show()
 void FormWindow::Unload()
 {
     ModuleHold hold;  // the browser's teardown may pump
+    OwnComCalls own;  // hiding and closing the browser ends the COM it began
     if (window_) DestroyWindow(window_);
 }
 
@@ -113,7 +115,12 @@ HRESULT FormWindow::Load()
 {
     stage_ = Stage::Loading;
     closeAsked_ = false;
-    HRESULT hr = Build();
+    HRESULT hr = WatchComEnd(this);
+    if (FAILED(hr)) {
+        stage_ = Stage::Unloaded;
+        return Fail(hr, L"The " + noun_ + L" could not watch for the end of its thread's COM");
+    }
+    hr = Build();
     if (SUCCEEDED(hr)) hr = OnLoad();
     if (SUCCEEDED(hr) && !window_) hr = Fail(E_ABORT, L"The " + noun_ + L" was destroyed while it loaded");
     if (FAILED(hr)) {
@@ -140,8 +147,6 @@ HRESULT FormWindow::Build()
         if (HRESULT hr = CreateControls(); FAILED(hr)) return hr;
     }
     if (!window_) return Fail(E_ABORT, L"The " + noun_ + L" was destroyed while it loaded");
-    if (HRESULT hr = comEnd_.Start(&FormWindow::OnComEnding, this); FAILED(hr))
-        return Fail(hr, L"The " + noun_ + L" could not watch for the end of its thread's COM");
     return S_OK;
 }
 
@@ -231,7 +236,7 @@ void FormWindow::Discard()
     if (window_) {
         DestroyWindow(window_);
     } else {
-        comEnd_.Stop();
+        UnwatchComEnd(this);
         regularFont_.Reset();
         underlinedFont_.Reset();
     }
@@ -253,6 +258,6 @@ HWND FormWindow::FocusControl() const
     return nullptr;
 }
 
-void FormWindow::OnComEnding(void* self) { static_cast<FormWindow*>(self)->Unload(); }
+void FormWindow::OnComEnding() { Unload(); }
 
 }  // namespace quillpost

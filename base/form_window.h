@@ -27,7 +27,7 @@
 
 namespace quillpost {
 
-class FormWindow {
+class FormWindow : private ComEndListener {
 public:
     // Show's answer while the window is being loaded or unloaded by an outer call.
     static constexpr HRESULT kBusy = E_PENDING;
@@ -96,7 +96,7 @@ private:
     int RowIndex(const form::ControlRow& row) const;
     HWND FocusControl() const;
 
-    static void OnComEnding(void* self);
+    void OnComEnding() override;
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK ButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -110,7 +110,6 @@ private:
     std::vector<HWND> controlWindows_;  // by row; nullptr for windowless controls
     UniqueFont regularFont_;
     UniqueFont underlinedFont_;
-    ComEndWatch comEnd_;
     std::wstring failedStep_;
 };
 

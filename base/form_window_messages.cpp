@@ -23,6 +23,7 @@ LRESULT CALLBACK FormWindow::WindowProc(HWND window, UINT message, WPARAM wParam
     // A handler may pump (a message box, the browser's teardown) and the window may be destroyed
     // meanwhile, giving back the window's own hold: this one lasts until we have returned.
     ModuleHold hold;
+    OwnComCalls own;  // COM begun or ended by the browser while we handle a message is not the host's
     if (message == WM_NCCREATE) {
         auto* self = static_cast<FormWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
@@ -125,7 +126,7 @@ void FormWindow::OnDestroyed()
     controlWindows_.assign(controlWindows_.size(), nullptr);
     regularFont_.Reset();
     underlinedFont_.Reset();
-    comEnd_.Stop();
+    UnwatchComEnd(this);
     stage_ = Stage::Unloaded;
     UnlockModule();
     ReleaseModuleReference();

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "about/about_instance.h"
+#include "base/com_end_watch.h"
 #include "base/module.h"
 #include "base/window_class.h"
 #include "viewer/viewer_instance.h"
@@ -29,6 +30,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void* reserved)
         if (!reserved) {
             quillpost::StopViewerInstances();
             quillpost::StopAboutInstances();
+            quillpost::StopComEndWatches();
             // No class may outlive the code of its window procedure.
             quillpost::UnregisterWindowClasses();
         }
