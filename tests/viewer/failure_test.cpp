@@ -63,6 +63,18 @@ TEST_F(ViewerFailure, ABrowserThatCannotBeCreatedFailsTheShowingCall)
     EXPECT_TRUE(FindTopLevelWindows(L"Form1").empty());
 }
 
+TEST_F(ViewerFailure, TheHostIsToldWhichStepFailedAndWhy)
+{
+    MissingBrowser missing;
+    ASSERT_TRUE(missing.Applied());
+    const CallResult initialized = Initialize(L"user@example.com");
+    ASSERT_EQ(DISP_E_EXCEPTION, initialized.hr);
+    const std::wstring step = L"The viewer's web browser could not be created: ";
+    EXPECT_EQ(step, initialized.description.substr(0, step.size()))
+        << ::testing::PrintToString(initialized.description);
+    EXPECT_GT(initialized.description.size(), step.size()) << "the system's own text follows the step";
+}
+
 TEST_F(ViewerFailure, AFailedLoadLeavesNothingLoaded)
 {
     {
