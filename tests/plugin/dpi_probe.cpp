@@ -12,6 +12,8 @@
 #include <cstdio>
 #include <string>
 
+#include "base/raii.h"
+
 using Microsoft::WRL::ComPtr;
 
 namespace {
@@ -110,15 +112,14 @@ int wmain(int argc, wchar_t** argv)
         if (FAILED(CLSIDFromProgID(L"TallowPlugin6.Sample", &clsid)) ||
             FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&sample))))
             return 4;
-        VARIANT args[3];  // Initialize's, last to first
+        quillpost::UniqueBstr email(SysAllocString(L"dpi@quillpost.example"));
+        VARIANT args[3] = {};  // Initialize's, last to first
         args[0].vt = VT_DISPATCH;
-        args[0].pdispVal = nullptr;
         args[1].vt = VT_BSTR;
-        args[1].bstrVal = SysAllocString(L"dpi@quillpost.example");
+        args[1].bstrVal = email.Get();
         args[2].vt = VT_I4;
         args[2].lVal = 6;
         const HRESULT shown = CallByName(sample.Get(), L"Initialize", args, 3);
-        SysFreeString(args[1].bstrVal);
         const HRESULT configured = CallByName(sample.Get(), L"Configure", nullptr, 0);
         HDC screen = GetDC(nullptr);
         std::wprintf(L"dpi %d\n", GetDeviceCaps(screen, LOGPIXELSX));
