@@ -68,7 +68,7 @@ HRESULT FormWindow::Show()
     OwnComCalls own;  // creating and showing the browser initializes COM on this thread
     failedStep_.clear();
     if (stage_ == Stage::Loading || stage_ == Stage::Unloading)
-        return Fail(kBusy, L"The " + noun_ + L" is still loading or closing");
+        return Fail(kBusy, Sentence(L" is still loading or closing"));
     if (stage_ == Stage::Unloaded) {
         if (HRESULT hr = Load(); FAILED(hr)) return hr;
     }
@@ -99,6 +99,8 @@ const ControlRow* FormWindow::ControlNamed(std::wstring_view name) const
     return nullptr;
 }
 
+std::wstring FormWindow::Sentence(std::wstring_view rest) const { return L"The " + noun_ + std::wstring(rest); }
+
 HRESULT FormWindow::Fail(HRESULT hr, std::wstring_view step)
 {
     failedStep_.assign(step);
@@ -108,7 +110,7 @@ HRESULT FormWindow::Fail(HRESULT hr, std::wstring_view step)
 HRESULT FormWindow::CreateFormControl(const ControlRow& row, HWND, HWND* created)
 {
     *created = nullptr;
-    return Fail(E_NOTIMPL, L"The " + noun_ + L" cannot create its control " + row.name);
+    return Fail(E_NOTIMPL, Sentence(L" cannot create its control ") + row.name);
 }
 
 HRESULT FormWindow::Load()
@@ -118,11 +120,11 @@ HRESULT FormWindow::Load()
     HRESULT hr = WatchComEnd(this);
     if (FAILED(hr)) {
         stage_ = Stage::Unloaded;
-        return Fail(hr, L"The " + noun_ + L" could not watch for the end of its thread's COM");
+        return Fail(hr, Sentence(L" could not watch for the end of its thread's COM"));
     }
     hr = Build();
     if (SUCCEEDED(hr)) hr = OnLoad();
-    if (SUCCEEDED(hr) && !window_) hr = Fail(E_ABORT, L"The " + noun_ + L" was destroyed while it loaded");
+    if (SUCCEEDED(hr) && !window_) hr = Fail(E_ABORT, Sentence(L" was destroyed while it loaded"));
     if (FAILED(hr)) {
         Discard();  // a form whose load failed is unloaded again, so the next show starts afresh
         return hr;
@@ -137,7 +139,7 @@ HRESULT FormWindow::Build()
     const HBRUSH background =
         form_.frame == FormFrame::Sizable ? reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1) : nullptr;
     if (HRESULT hr = EnsureWindowClass({form_.className, &FormWindow::WindowProc, background}); FAILED(hr))
-        return Fail(hr, L"The " + noun_ + L"'s window class could not be registered");
+        return Fail(hr, Sentence(L"'s window class could not be registered"));
     if (HRESULT hr = CreateFonts(); FAILED(hr)) return hr;
     {
         // Only the creation runs DPI-unaware; the load steps, and host code that a pump in them
@@ -146,7 +148,7 @@ HRESULT FormWindow::Build()
         if (HRESULT hr = CreateFrame(); FAILED(hr)) return hr;
         if (HRESULT hr = CreateControls(); FAILED(hr)) return hr;
     }
-    if (!window_) return Fail(E_ABORT, L"The " + noun_ + L" was destroyed while it loaded");
+    if (!window_) return Fail(E_ABORT, Sentence(L" was destroyed while it loaded"));
     return S_OK;
 }
 
@@ -155,7 +157,7 @@ HRESULT FormWindow::CreateFonts()
     regularFont_.Reset(CreateFormFont(false));
     underlinedFont_.Reset(CreateFormFont(true));
     if (regularFont_ && underlinedFont_) return S_OK;
-    return Fail(E_OUTOFMEMORY, L"The " + noun_ + L"'s font could not be created");
+    return Fail(E_OUTOFMEMORY, Sentence(L"'s font could not be created"));
 }
 
 HRESULT FormWindow::CreateFrame()
@@ -170,7 +172,7 @@ HRESULT FormWindow::CreateFrame()
     HWND window = CreateWindowExW(0, form_.className, form_.caption, style, CW_USEDEFAULT, CW_USEDEFAULT,
                                   frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
                                   ModuleInstance(), this);  // window_ is set on WM_NCCREATE
-    if (!window) return Fail(LastError(), L"The " + noun_ + L"'s window could not be created");
+    if (!window) return Fail(LastError(), Sentence(L"'s window could not be created"));
     if (form_.frame == FormFrame::Sizable) FitClientArea(window, client);
     return S_OK;
 }
@@ -181,10 +183,12 @@ HRESULT FormWindow::CreateControls()
     for (size_t index = 0; index < controls_.size(); ++index) {
         const ControlRow& row = controls_[index];
         HWND parent = row.parent == form::kOnForm ? window_ : controlWindows_[row.parent];
-        if (!parent) return Fail(E_ABORT, L"The " + noun_ + L" was destroyed while it loaded");
+        if (!parent) return Fail(E_ABORT, Sentence(L" was destroyed while it loaded"));
         HWND created = nullptr;
         if (HRESULT hr = CreateControl(row, parent, &created); FAILED(hr)) return hr;
-        if (index < controlWindows_.size()) controlWindows_[index] = created;  // gone if destroyed meanwhile
+        // Creating the browser may pump, and the form be destroyed meanwhile.
+        if (!window_) return Fail(E_ABORT, Sentence(L" was destroyed while it loaded"));
+        controlWindows_[index] = created;
     }
     StackControls();
     return S_OK;
@@ -202,7 +206,7 @@ HRESULT FormWindow::CreateControl(const ControlRow& row, HWND parent, HWND* crea
                                    box.left, box.top, box.right - box.left, box.bottom - box.top, parent,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(RowIndex(row) + 1)),
                                    ModuleInstance(), nullptr);
-    if (!control) return Fail(LastError(), L"The " + noun_ + L"'s control " + row.name + L" could not be created");
+    if (!control) return Fail(LastError(), Sentence(L"'s control ") + row.name + L" could not be created");
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(Font(row.underlined)), FALSE);
     if (isButton) {
         // The button keeps the focus, so it is where Escape and Enter arrive.

@@ -62,7 +62,8 @@ protected:
     HFONT Font(bool underlined) const { return underlined ? underlinedFont_.Get() : regularFont_.Get(); }
     // Records `step` as what failed and returns hr.
     HRESULT Fail(HRESULT hr, std::wstring_view step);
-    const std::wstring& Noun() const { return noun_; }
+    // "The viewer" or "The About window", followed by `rest`: the start of every failed step.
+    std::wstring Sentence(std::wstring_view rest) const;
 
     // Creates a control of a kind the core does not know (picture areas, browsers) in `parent`.
     virtual HRESULT CreateFormControl(const form::ControlRow& row, HWND parent, HWND* created);
