@@ -1,46 +1,20 @@
 // The About window: credits, a note, "Ok" and two link labels that open the system browser.
+// The window core does the rest; the About window adds its table and its clicks.
 #pragma once
 
 #include <windows.h>
 
-#include "about/form2_layout.h"
-#include "base/raii.h"
+#include "base/form_window.h"
 
 namespace quillpost {
 
-class Form2 {
+class Form2 final : public FormWindow {
 public:
-    Form2() = default;
-    Form2(const Form2&) = delete;
-    Form2& operator=(const Form2&) = delete;
-    ~Form2();  // unloads the window if it is still loaded
+    Form2();
 
-    // Modeless, no owner. Loads the window first when it is not loaded; a loaded window is
-    // only made visible and brought forward.
-    HRESULT Show();
-
-    bool IsLoaded() const { return window_ != nullptr; }
-    HWND Window() const { return window_; }
-
-private:
-    HRESULT Load();
-    HRESULT CreateFonts();
-    HRESULT CreateControls();
-    HRESULT CreateControl(const about::ControlRow& row);
-    void StackControls();
-
-    LRESULT OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    void OnCommand(int id, int notification);
-    bool OnSetCursor(HWND target, UINT hitTest);
-    void OnDestroyed();
-
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK ButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam);
-
-    HWND window_ = nullptr;
-    HWND focusControl_ = nullptr;  // the one control that takes the keyboard focus
-    UniqueFont regularFont_;
-    UniqueFont underlinedFont_;
+protected:
+    void OnClick(const form::ControlRow& row) override;
+    bool IsLink(const form::ControlRow& row) const override;
 };
 
 }  // namespace quillpost

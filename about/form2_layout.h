@@ -1,50 +1,26 @@
-// The About window as data: the form and its controls, in twips, in tab order.
+// The About window as data: the form and its controls, in twips, in tab order, and what its
+// link labels start.
 #pragma once
 
 #include <windows.h>
 
 #include <span>
 
+#include "base/form_table.h"
+
 namespace quillpost::about {
 
-enum class ControlKind { Label, PushButton };
+extern const form::FormRow kForm2;
+std::span<const form::ControlRow> Form2Controls();
 
-// What a click on the control does.
-enum class ClickAction { Nothing, StartCommand, CloseWindow };
+// The push button that closes the window.
+inline constexpr wchar_t kCloseButton[] = L"Command1";
 
-struct ControlRow {
-    const wchar_t* name;
-    ControlKind kind;
-    int left, top, width, height;  // twips, from the client area's top-left corner
-    int tabIndex;
-    const wchar_t* caption;
-    bool underlined;
-    ClickAction click;
-    const wchar_t* commandLine;  // for StartCommand, else nullptr
+// A label whose click starts a command line.
+struct LinkRow {
+    const wchar_t* control;
+    const wchar_t* commandLine;
 };
-
-struct FormRow {
-    const wchar_t* caption;
-    int clientWidth, clientHeight;  // twips
-};
-
-struct FontRow {
-    const wchar_t* face;
-    int hundredthsOfPoint;
-    int weight;
-    BYTE charSet;
-};
-
-extern const FormRow kForm2;
-extern const FontRow kForm2Font;
-std::span<const ControlRow> Form2Controls();
-
-// Each control's child-window identifier: its row in the table, from 1.
-int ControlId(const ControlRow& row);
-const ControlRow* ControlById(int id);
-
-// The one place layout twips become pixels.
-RECT PixelRect(const ControlRow& row);
-SIZE PixelClientSize(const FormRow& form);
+std::span<const LinkRow> Form2Links();
 
 }  // namespace quillpost::about

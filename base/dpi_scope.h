@@ -1,5 +1,6 @@
 // Windows created inside this scope are DPI-unaware: on a high-DPI display the system
-// scales the whole window as one picture, so the skin and the controls stay aligned.
+// scales the whole window as one picture, so the skin, the controls and the font stay aligned
+// at every DPI. The window core creates both forms inside it.
 // Only this thread's context changes, and only for the scope; the host's process-wide
 // awareness is never touched.
 #pragma once

@@ -1,4 +1,4 @@
-// The module's handle and its lock count.
+// The module's handle, its lock count and the loader references its windows hold.
 #include "base/module.h"
 
 namespace quillpost {
@@ -7,6 +7,12 @@ namespace {
 HINSTANCE g_instance = nullptr;
 LONG g_locks = 0;
 
+// Runs on a pool thread with the reference still held; the pool drops it after we returned.
+void CALLBACK GiveBackModuleReference(PTP_CALLBACK_INSTANCE callback, void*)
+{
+    FreeLibraryWhenCallbackReturns(callback, ModuleInstance());
+}
+
 }  // namespace
 
 HINSTANCE ModuleInstance() { return g_instance; }
@@ -14,6 +20,19 @@ void SetModuleInstance(HINSTANCE instance) { g_instance = instance; }
 void LockModule() { InterlockedIncrement(&g_locks); }
 void UnlockModule() { InterlockedDecrement(&g_locks); }
 LONG ModuleLockCount() { return InterlockedCompareExchange(&g_locks, 0, 0); }
+
+void AcquireModuleReference()
+{
+    HMODULE self = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&g_instance), &self);
+}
+
+void ReleaseModuleReference()
+{
+    // Without a pool thread the reference stays: a module kept loaded is safe, one unmapped under
+    // our feet is not.
+    TrySubmitThreadpoolCallback(GiveBackModuleReference, nullptr, nullptr);
+}
 
 HRESULT GetModulePath(wchar_t* buffer, DWORD capacity)
 {

@@ -40,6 +40,9 @@ public:
         Reset();
         return &value_;
     }
+    // Lends the slot with the string still in it, to a by-reference parameter that may replace
+    // it (and then frees the one it replaced).
+    BSTR* InOut() { return &value_; }
     BSTR Release() { return std::exchange(value_, nullptr); }
     void Reset(BSTR owned = nullptr)
     {
@@ -115,6 +118,7 @@ public:
     UniqueVariant() { VariantInit(&value_); }
     UniqueVariant(const UniqueVariant&) = delete;
     UniqueVariant& operator=(const UniqueVariant&) = delete;
+    UniqueVariant(UniqueVariant&& other) noexcept : value_(other.value_) { VariantInit(&other.value_); }
     ~UniqueVariant() { VariantClear(&value_); }
 
     VARIANT* operator&() { return &value_; }

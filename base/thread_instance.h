@@ -1,5 +1,6 @@
-// One instance of a window class per thread (each apartment is one thread), created on first
-// use and kept until the thread ends or the module unloads.
+// One instance of a form per thread, created on first use and kept until the thread ends or
+// the module unloads. Windows are never destroyed here: that happens at the thread's final
+// CoUninitialize (form_window.h), so thread and process detach only free memory.
 #pragma once
 
 #include <windows.h>
@@ -8,7 +9,7 @@
 
 namespace quillpost {
 
-template <typename Window>
+template <typename Form>
 class PerThreadInstances {
 public:
     constexpr PerThreadInstances() = default;
@@ -23,11 +24,11 @@ public:
 
     // This thread's instance (not its on-screen window), created if there is none.
     // E_OUTOFMEMORY with *out = nullptr on failure.
-    HRESULT Get(Window** out)
+    HRESULT Get(Form** out)
     {
         *out = nullptr;
         if (auto* node = static_cast<Node*>(TlsGetValue(slot_))) {
-            *out = &node->window;
+            *out = &node->form;
             return S_OK;
         }
         auto* created = new (std::nothrow) Node;
@@ -40,25 +41,31 @@ public:
         created->next = list_;
         list_ = created;
         ReleaseSRWLockExclusive(&lock_);
-        *out = &created->window;
+        *out = &created->form;
         return S_OK;
     }
 
+    // The thread is ending. A form whose window still exists (the thread never ended its COM)
+    // is abandoned to the system and its memory kept, since the window may still call it.
     void ReleaseThisThread()
     {
         auto* node = static_cast<Node*>(TlsGetValue(slot_));
         if (!node) return;
         TlsSetValue(slot_, nullptr);
         Unlink(node);
+        if (node->form.HasWindow()) {
+            node->form.Abandon();
+            return;
+        }
         delete node;
     }
 
-    // The unload query only agrees once no window is loaded, so what is left are instances.
+    // The module is being freed: windows hold it, so none is left, and only memory is freed.
     void Stop()
     {
         while (Node* node = list_) {
             list_ = node->next;
-            delete node;
+            if (!node->form.HasWindow()) delete node;
         }
         TlsFree(slot_);
         slot_ = TLS_OUT_OF_INDEXES;
@@ -66,7 +73,7 @@ public:
 
 private:
     struct Node {
-        Window window;
+        Form form;
         Node* next = nullptr;
     };
 

@@ -1,23 +1,23 @@
-// Registers the viewer's window classes for this load of the module.
+// The module's window classes: registered on first use in each load of the module, and all
+// unregistered when the module is freed, so that no class outlives the code of its procedure.
 #pragma once
 
 #include <windows.h>
 
-#include "base/module.h"
-
 namespace quillpost {
 
-// A class of the same name left by an earlier load of this DLL would point at code that is
-// gone (a DLL's classes outlive it), so it is replaced.
-inline bool RegisterFreshClass(const wchar_t* name, WNDPROC procedure)
-{
-    WNDCLASSEXW windowClass{sizeof(windowClass)};
-    windowClass.lpfnWndProc = procedure;
-    windowClass.hInstance = ModuleInstance();
-    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    windowClass.lpszClassName = name;
-    UnregisterClassW(name, windowClass.hInstance);
-    return RegisterClassExW(&windowClass) != 0;
-}
+struct WindowClassRow {
+    const wchar_t* name;
+    WNDPROC procedure;
+    HBRUSH background;  // nullptr: the window paints every pixel itself
+};
+
+// Registers the class unless this load of the module already did. A class of the same name left
+// behind by an earlier load (whose procedure is gone) is replaced. Safe from any thread.
+HRESULT EnsureWindowClass(const WindowClassRow& row);
+
+// For the module's entry point when the module is freed: unregisters every class registered in
+// this load. Only the process-wide class table is touched, no window.
+void UnregisterWindowClasses();
 
 }  // namespace quillpost

@@ -2,11 +2,15 @@
 #include <windows.h>
 
 #include "about/about_instance.h"
+#include "base/com_end_watch.h"
 #include "base/module.h"
+#include "base/window_class.h"
 #include "viewer/viewer_instance.h"
 
-// Runs under the loader lock: remember the handle and hand per-thread window instances
-// back; everything else is created on first use.
+// Runs under the loader lock, so it only remembers the handle and frees memory. Windows and the
+// browser are torn down earlier, where COM still works: when the host closes them or at their
+// thread's final CoUninitialize. An existing window holds a loader reference, so the module is
+// never freed under one; at process exit (reserved set) nothing is freed at all.
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void* reserved)
 {
     switch (reason) {
@@ -23,10 +27,12 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void* reserved)
         quillpost::ReleaseThreadAbout();
         break;
     case DLL_PROCESS_DETACH:
-        // At process exit (reserved set) the process is going away: free nothing.
         if (!reserved) {
             quillpost::StopViewerInstances();
             quillpost::StopAboutInstances();
+            quillpost::StopComEndWatches();
+            // No class may outlive the code of its window procedure.
+            quillpost::UnregisterWindowClasses();
         }
         break;
     default:

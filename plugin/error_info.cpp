@@ -13,11 +13,13 @@ using Microsoft::WRL::ComPtr;
 
 namespace quillpost {
 
-HRESULT ReportFailure(HRESULT hr)
+HRESULT ReportFailure(HRESULT hr, std::wstring_view failedStep)
 {
     ComPtr<ICreateErrorInfo> creator;
     if (FAILED(CreateErrorInfo(&creator))) return hr;
-    const std::wstring description = SystemErrorText(hr);
+    std::wstring description(failedStep);
+    if (!description.empty()) description += L": ";
+    description += SystemErrorText(hr);
     creator->SetGUID(IID__Sample);
     creator->SetSource(const_cast<wchar_t*>(kProgId));
     creator->SetDescription(const_cast<wchar_t*>(description.c_str()));

@@ -32,6 +32,8 @@ bool IsRecognisedCommand(BSTR command)
     return CompareStringOrdinal(command, expectedLength, kRecognisedCommand, expectedLength, TRUE) == CSTR_EQUAL;
 }
 
+std::wstring_view FailedStepOf(const Form1* viewer) { return viewer ? viewer->FailedStep() : std::wstring_view(); }
+
 HRESULT ShowViewer(Form1** viewer)
 {
     if (HRESULT hr = GetViewerWindow(viewer); FAILED(hr)) return hr;
@@ -49,8 +51,8 @@ STDMETHODIMP Sample::Initialize(LONG, BSTR sUserEmail, IDispatch* oMessenger, VA
     heading += kViewingHeadingSuffix;
 
     Form1* viewer = nullptr;
-    if (HRESULT hr = ShowViewer(&viewer); FAILED(hr)) return ReportFailure(hr);
-    if (HRESULT hr = viewer->SetHeading(heading); FAILED(hr)) return ReportFailure(hr);
+    if (HRESULT hr = ShowViewer(&viewer); FAILED(hr)) return ReportFailure(hr, FailedStepOf(viewer));
+    if (HRESULT hr = viewer->SetHeading(heading); FAILED(hr)) return ReportFailure(hr, viewer->FailedStep());
     *result = VARIANT_TRUE;
     return S_OK;
 }
@@ -67,7 +69,7 @@ STDMETHODIMP Sample::Configure(VARIANT* result)
     if (!result) return E_POINTER;
     Form2* about = nullptr;
     if (HRESULT hr = GetAboutWindow(&about); FAILED(hr)) return ReportFailure(hr);
-    if (HRESULT hr = about->Show(); FAILED(hr)) return ReportFailure(hr);
+    if (HRESULT hr = about->Show(); FAILED(hr)) return ReportFailure(hr, about->FailedStep());
     VariantInit(result);
     return S_OK;
 }
@@ -115,7 +117,7 @@ STDMETHODIMP Sample::ParseCommand(BSTR sCommand, BSTR, IDispatch* oConversationW
     UniqueBstr empty;
     if (!UniqueBstr::Copy(L"", empty)) return ReportFailure(E_OUTOFMEMORY);
     Form1* viewer = nullptr;
-    if (HRESULT hr = ShowViewer(&viewer); FAILED(hr)) return ReportFailure(hr);
+    if (HRESULT hr = ShowViewer(&viewer); FAILED(hr)) return ReportFailure(hr, FailedStepOf(viewer));
     Assign(sResult, empty);
     *result = VARIANT_TRUE;
     return S_OK;

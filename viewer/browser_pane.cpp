@@ -19,15 +19,19 @@ HRESULT StartFresh(IOleObject* control)
 
 }  // namespace
 
-HRESULT BrowserPane::Open(HWND container, const RECT& position)
+HRESULT BrowserPane::Open(HWND container, const RECT& position, HWND* window)
 {
+    *window = nullptr;
     Close();
-    HRESULT hr = Activate(container, position);
-    if (FAILED(hr)) Close();
+    HRESULT hr = Activate(container, position, window);
+    if (FAILED(hr)) {
+        *window = nullptr;
+        Close();
+    }
     return hr;
 }
 
-HRESULT BrowserPane::Activate(HWND container, const RECT& position)
+HRESULT BrowserPane::Activate(HWND container, const RECT& position, HWND* window)
 {
     if (HRESULT hr = BrowserSite::Create(container, position, &site_); FAILED(hr)) return hr;
     HRESULT hr = CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&control_));
@@ -36,7 +40,11 @@ HRESULT BrowserPane::Activate(HWND container, const RECT& position)
     if (hr = control_->SetClientSite(site_.Get()); FAILED(hr)) return hr;
     if (hr = StartFresh(control_.Get()); FAILED(hr)) return hr;
     RECT area = position;
-    return control_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_.Get(), 0, container, &area);
+    if (hr = control_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_.Get(), 0, container, &area); FAILED(hr))
+        return hr;
+    Microsoft::WRL::ComPtr<IOleInPlaceObject> inPlace;
+    if (hr = control_.As(&inPlace); FAILED(hr)) return hr;
+    return inPlace->GetWindow(window);
 }
 
 HRESULT BrowserPane::Navigate(std::wstring_view address)

@@ -19,8 +19,8 @@ public:
     ~BrowserPane() { Close(); }
 
     // Creates the control with a fresh state (no page) and activates it in place over
-    // `position` of `container`.
-    HRESULT Open(HWND container, const RECT& position);
+    // `position` of `container`; *window is the control's own window (nullptr on failure).
+    HRESULT Open(HWND container, const RECT& position, HWND* window);
 
     // Starts loading `address` in the pane; returns before the page has loaded.
     HRESULT Navigate(std::wstring_view address);
@@ -28,10 +28,8 @@ public:
     // Deactivates the control and lets go of it and of our site, so nothing of ours is held.
     void Close();
 
-    bool IsOpen() const { return control_ != nullptr; }
-
 private:
-    HRESULT Activate(HWND container, const RECT& position);
+    HRESULT Activate(HWND container, const RECT& position, HWND* window);
 
     Microsoft::WRL::ComPtr<IOleObject> control_;
     Microsoft::WRL::ComPtr<BrowserSite> site_;

@@ -74,6 +74,11 @@ STDMETHODIMP BrowserSite::GetWindow(HWND* out)
 STDMETHODIMP BrowserSite::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document,
                                            RECT* position, RECT* clip, OLEINPLACEFRAMEINFO* frameInfo)
 {
+    // Every output the caller passed is cleared first, so a failure leaves nothing behind.
+    if (frame) *frame = nullptr;
+    if (document) *document = nullptr;
+    if (position) *position = {};
+    if (clip) *clip = {};
     if (!frame || !document || !position || !clip || !frameInfo) return E_POINTER;
     frame_.CopyTo(frame);
     *document = nullptr;  // no document window of our own: the frame serves

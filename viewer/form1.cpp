@@ -3,10 +3,13 @@
 #include <string>
 
 #include "base/addresses.h"
-#include "base/dpi_scope.h"
+#include "viewer/form1_layout.h"
+#include "viewer/picture.h"
 
 namespace quillpost {
 namespace {
+
+namespace layout = form1_layout;
 
 constexpr wchar_t kLoadedHeading[] = L"Viewing Tallowchat Forum Latests";
 
@@ -14,47 +17,41 @@ std::wstring ForumPageAddress() { return std::wstring(L"http://") + kForumHost +
 
 }  // namespace
 
-Form1::~Form1()
-{
-    if (window_) DestroyWindow(window_);
-}
-
-HRESULT Form1::Show()
-{
-    if (!window_) {
-        if (HRESULT hr = Load(); FAILED(hr)) return hr;
-    }
-    ShowWindow(window_, IsIconic(window_) ? SW_RESTORE : SW_SHOW);
-    SetForegroundWindow(window_);
-    return S_OK;
-}
+Form1::Form1() : FormWindow(layout::kForm1, layout::kControls, L"viewer") {}
 
 HRESULT Form1::SetHeading(std::wstring_view caption)
 {
-    if (!heading_) return E_UNEXPECTED;
+    HWND heading = ControlWindow(layout::kLabel1);
+    if (!heading) return Fail(E_UNEXPECTED, Sentence(L"'s heading could not be set: the viewer is not loaded"));
     const std::wstring text(caption);
-    return SetWindowTextW(heading_, text.c_str()) ? S_OK : HRESULT_FROM_WIN32(GetLastError());
+    if (SetWindowTextW(heading, text.c_str())) return S_OK;
+    return Fail(HRESULT_FROM_WIN32(GetLastError()), Sentence(L"'s heading could not be set"));
 }
 
-HRESULT Form1::Load()
+HRESULT Form1::CreateFormControl(const form::ControlRow& row, HWND parent, HWND* created)
 {
-    DpiUnawareScope unaware;  // for every window of the viewer, the browser's included
-    if (HRESULT hr = CreateControls(); FAILED(hr)) {
-        if (window_) DestroyWindow(window_);
-        return hr;
+    *created = nullptr;
+    if (&row == &layout::kPic) {
+        *created = picture::Create(parent, form::PixelRect(row));
+        if (*created) return S_OK;
+        return Fail(HRESULT_FROM_WIN32(GetLastError()), Sentence(L"'s picture area could not be created"));
     }
-    // A viewer whose load steps failed is unloaded again, so the next show starts afresh.
-    if (HRESULT hr = RunLoadSteps(); FAILED(hr)) {
-        DestroyWindow(window_);
-        return hr;
+    if (&row == &layout::kMain) {
+        if (HRESULT hr = browser_.Open(parent, form::PixelRect(row), created); FAILED(hr))
+            return Fail(hr, Sentence(L"'s web browser could not be created"));
+        return S_OK;
     }
+    return FormWindow::CreateFormControl(row, parent, created);
+}
+
+HRESULT Form1::OnLoad()
+{
+    if (HRESULT hr = SetHeading(kLoadedHeading); FAILED(hr)) return hr;
+    if (HRESULT hr = browser_.Navigate(ForumPageAddress()); FAILED(hr))
+        return Fail(hr, Sentence(L"'s web browser could not ask for the forum page"));
     return S_OK;
 }
 
-HRESULT Form1::RunLoadSteps()
-{
-    if (HRESULT hr = SetHeading(kLoadedHeading); FAILED(hr)) return hr;
-    return browser_.Navigate(ForumPageAddress());
-}
+void Form1::OnUnload() { browser_.Close(); }
 
 }  // namespace quillpost

@@ -1,60 +1,40 @@
-// The viewer's window and control table, in twips as the layout is drawn.
-// Pixels come only from component/twips.h, so that the skin and the controls line up.
+// The viewer's window and control table, in twips as the layout is drawn. The window core
+// creates the viewer from it; the picture area answers clicks on the image areas by it.
 #pragma once
 
 #include <windows.h>
 
-#include "base/twips.h"
+#include "base/form_table.h"
 
 namespace quillpost::form1_layout {
 
-enum class Kind { PictureArea, WebBrowser, Label, ImageArea };
-enum class Parent { Form1, Pic };
+using form::ControlKind;
+using form::ControlRow;
+using form::kNoTabIndex;
+using form::kOnForm;
+using form::PixelRect;
 
-inline constexpr int kNoTabIndex = -1;
+inline constexpr form::FormRow kForm1{L"Form1", L"QuillpostViewer", form::FormFrame::Borderless, 8625, 7680};
 
-struct Control {
-    const wchar_t* name;
-    Kind kind;
-    Parent parent;
-    int left, top, width, height;  // twips, from the parent's client origin
-    int tabIndex;
-    const wchar_t* content;  // caption, or the browser's stored location
-};
+inline constexpr int kPicRow = 0;
 
-inline constexpr wchar_t kCaption[] = L"Form1";
-inline constexpr int kClientWidth = 8625;
-inline constexpr int kClientHeight = 7680;
-
-// In the order the window stores them; creation follows it, so it is also the tab order.
+// In the order the window stores them: creation order, which is also the tab order.
 // clang-format off
-inline constexpr Control kControls[] = {
-//   name       kind               parent          left   top  width height  tab          content
-    {L"pic",    Kind::PictureArea, Parent::Form1,     0,    0,  8655,  7695, 0,           nullptr},
-    {L"main",   Kind::WebBrowser,  Parent::Pic,     120,  480,  8295,  6975, 1,           L"http:///"},
-    {L"Label1", Kind::Label,       Parent::Pic,    1560,  120,  6375,   255, 2,           L"...."},
-    {L"Image2", Kind::ImageArea,   Parent::Pic,    8040,  120,   135,   255, kNoTabIndex, nullptr},
-    {L"Image1", Kind::ImageArea,   Parent::Pic,    8160,  120,   255,   255, kNoTabIndex, nullptr},
+inline constexpr ControlRow kControls[] = {
+//   name       kind                      parent   left   top  width height  tab          caption     underlined
+    {L"pic",    ControlKind::PictureArea, kOnForm,    0,    0,  8655,  7695, 0,           nullptr,    false},
+    {L"main",   ControlKind::WebBrowser,  kPicRow,  120,  480,  8295,  6975, 1,           L"http:///", false},
+    {L"Label1", ControlKind::Label,       kPicRow, 1560,  120,  6375,   255, 2,           L"....",    false},
+    {L"Image2", ControlKind::ImageArea,   kPicRow, 8040,  120,   135,   255, kNoTabIndex, nullptr,    false},
+    {L"Image1", ControlKind::ImageArea,   kPicRow, 8160,  120,   255,   255, kNoTabIndex, nullptr,    false},
 };
 // clang-format on
+static_assert(form::IsCreatable(kControls));
 
-inline constexpr const Control& kPic = kControls[0];
-inline constexpr const Control& kMain = kControls[1];
-inline constexpr const Control& kLabel1 = kControls[2];
-inline constexpr const Control& kImage2 = kControls[3];  // over the drawn minimize bar
-inline constexpr const Control& kImage1 = kControls[4];  // over the drawn close cross
-
-// "MS Sans Serif" 8.25 pt, regular, character set 0: Label1 has no font of its own.
-inline constexpr wchar_t kDefaultFontFace[] = L"MS Sans Serif";
-inline constexpr int kDefaultFontHeight = 165;  // twips: 8.25 points of 20 twips
-
-constexpr RECT PixelRect(const Control& control)
-{
-    const int left = TwipsToPixels(control.left);
-    const int top = TwipsToPixels(control.top);
-    return {left, top, left + TwipsToPixels(control.width), top + TwipsToPixels(control.height)};
-}
-
-constexpr SIZE ClientPixels() { return {TwipsToPixels(kClientWidth), TwipsToPixels(kClientHeight)}; }
+inline constexpr const ControlRow& kPic = kControls[kPicRow];
+inline constexpr const ControlRow& kMain = kControls[1];
+inline constexpr const ControlRow& kLabel1 = kControls[2];
+inline constexpr const ControlRow& kImage2 = kControls[3];  // over the drawn minimize bar
+inline constexpr const ControlRow& kImage1 = kControls[4];  // over the drawn close cross
 
 }  // namespace quillpost::form1_layout

@@ -138,8 +138,6 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         return 0;
     case WM_CTLCOLORSTATIC:
         return LabelColors(window, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
-    case STM_GETIMAGE:
-        return wParam == IMAGE_BITMAP ? reinterpret_cast<LRESULT>(StateOf(window)->skin.Get()) : 0;
     case WM_LBUTTONDOWN:
         ButtonDown(window, point);
         return 0;
@@ -161,8 +159,10 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 HWND Create(HWND parent, const RECT& area)
 {
-    static const bool registered = RegisterFreshClass(kClassName, WindowProc);
-    if (!registered) return nullptr;
+    if (HRESULT hr = EnsureWindowClass({kClassName, WindowProc, nullptr}); FAILED(hr)) {
+        SetLastError(HRESULT_CODE(hr));
+        return nullptr;
+    }
     // Clip the children: the browser pane paints itself and must not be painted over.
     return CreateWindowExW(0, kClassName, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, area.left, area.top,
                            area.right - area.left, area.bottom - area.top, parent, nullptr, ModuleInstance(),

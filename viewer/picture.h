@@ -10,7 +10,6 @@ namespace quillpost::picture {
 inline constexpr wchar_t kClassName[] = L"QuillpostPicture";
 
 // Creates `pic` as a child of `parent` covering `area`; nullptr on failure (see GetLastError).
-// STM_GETIMAGE with IMAGE_BITMAP answers the skin bitmap, which `pic` keeps owning.
 HWND Create(HWND parent, const RECT& area);
 
 }  // namespace quillpost::picture

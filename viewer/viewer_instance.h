@@ -11,7 +11,8 @@ class Form1;
 // there is none. E_OUTOFMEMORY with *out = nullptr on failure.
 HRESULT GetViewerWindow(Form1** out);
 
-// For the module's entry point: per-process start and stop, and a thread that ends.
+// For the module's entry point: per-process start and stop, and a thread that ends. They free
+// memory only.
 bool StartViewerInstances();
 void ReleaseThreadViewer();
 void StopViewerInstances();

@@ -11,7 +11,7 @@ HWND OpenAbout(IDispatch* sample)
 {
     CallResult call = Call(sample, L"Configure", {});
     EXPECT_EQ(S_OK, call.hr);
-    EXPECT_EQ(VT_EMPTY, call.value.vt);
+    EXPECT_EQ(VT_EMPTY, call.value.Get().vt);
     if (!PumpUntil([] { return FindVisibleWindows(L"About").size() == 1; })) return nullptr;
     PumpMessages(100);  // let activation and painting settle
     return FindVisibleWindows(L"About").front();

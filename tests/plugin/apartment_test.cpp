@@ -108,12 +108,11 @@ DWORD WINAPI CallFromAnotherApartment(void* parameter)
         ComPtr<_Sample> proxy;
         if (SUCCEEDED(CoGetInterfaceAndReleaseStream(call->stream, IID__Sample,
                                                      reinterpret_cast<void**>(proxy.GetAddressOf())))) {
-            BSTR text = nullptr;
+            Bstr text;
             LONG commands = 0, tags = 0;
             VARIANT_BOOL ok = VARIANT_FALSE;
-            call->result = proxy->GetPublishInfo(&text, &commands, &tags, &ok);
-            if (text) call->name.assign(text, SysStringLen(text));
-            SysFreeString(text);
+            call->result = proxy->GetPublishInfo(text.InOut(), &commands, &tags, &ok);
+            call->name = text.Text();
         }
     }
     CoUninitialize();

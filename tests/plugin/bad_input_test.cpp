@@ -36,15 +36,15 @@ TEST_F(BadInput, NullResultPointersAreRefusedAndNothingIsWritten)
     EXPECT_EQ(E_POINTER, sample_->Uninitialize(nullptr));
     EXPECT_EQ(E_POINTER, sample_->Configure(nullptr));
     EXPECT_EQ(E_POINTER, sample_->GetPublishInfo(nullptr, &commands, &tags, &flag));
-    EXPECT_EQ(E_POINTER, sample_->GetPublishInfo(name.Put(), nullptr, &tags, &flag));
-    EXPECT_EQ(E_POINTER, sample_->GetPublishInfo(name.Put(), &commands, nullptr, &flag));
-    EXPECT_EQ(E_POINTER, sample_->GetPublishInfo(name.Put(), &commands, &tags, nullptr));
-    EXPECT_EQ(E_POINTER, sample_->GetPublishCommandInfo(1, nullptr, value.Put(), help.Put(), &variant));
-    EXPECT_EQ(E_POINTER, sample_->GetPublishCommandInfo(1, name.Put(), nullptr, help.Put(), &variant));
-    EXPECT_EQ(E_POINTER, sample_->GetPublishCommandInfo(1, name.Put(), value.Put(), nullptr, &variant));
-    EXPECT_EQ(E_POINTER, sample_->GetPublishCommandInfo(1, name.Put(), value.Put(), help.Put(), nullptr));
+    EXPECT_EQ(E_POINTER, sample_->GetPublishInfo(name.InOut(), nullptr, &tags, &flag));
+    EXPECT_EQ(E_POINTER, sample_->GetPublishInfo(name.InOut(), &commands, nullptr, &flag));
+    EXPECT_EQ(E_POINTER, sample_->GetPublishInfo(name.InOut(), &commands, &tags, nullptr));
+    EXPECT_EQ(E_POINTER, sample_->GetPublishCommandInfo(1, nullptr, value.InOut(), help.InOut(), &variant));
+    EXPECT_EQ(E_POINTER, sample_->GetPublishCommandInfo(1, name.InOut(), nullptr, help.InOut(), &variant));
+    EXPECT_EQ(E_POINTER, sample_->GetPublishCommandInfo(1, name.InOut(), value.InOut(), nullptr, &variant));
+    EXPECT_EQ(E_POINTER, sample_->GetPublishCommandInfo(1, name.InOut(), value.InOut(), help.InOut(), nullptr));
     EXPECT_EQ(E_POINTER, sample_->ParseCommand(nullptr, nullptr, nullptr, nullptr, &flag));
-    EXPECT_EQ(E_POINTER, sample_->ParseCommand(nullptr, nullptr, nullptr, result.Put(), nullptr));
+    EXPECT_EQ(E_POINTER, sample_->ParseCommand(nullptr, nullptr, nullptr, result.InOut(), nullptr));
 
     EXPECT_EQ(L"keep", name.Text());
     EXPECT_EQ(L"keep", value.Text());
@@ -65,45 +65,41 @@ TEST_F(BadInput, NullStringsAreEmptyStrings)
 
     Bstr result(L"keep");
     VARIANT_BOOL matched = VARIANT_TRUE;
-    EXPECT_EQ(S_OK, sample_->ParseCommand(nullptr, nullptr, nullptr, result.Put(), &matched));
+    EXPECT_EQ(S_OK, sample_->ParseCommand(nullptr, nullptr, nullptr, result.InOut(), &matched));
     EXPECT_EQ(VARIANT_FALSE, matched);
     EXPECT_EQ(L"keep", result.Text());
 
     // A NULL string handed in by reference is replaced like any other.
-    BSTR name = nullptr;
+    Bstr name;
     LONG commands = 0, tags = 0;
-    EXPECT_EQ(S_OK, sample_->GetPublishInfo(&name, &commands, &tags, &matched));
-    EXPECT_STREQ(L"Quill Post", name);
-    SysFreeString(name);
+    EXPECT_EQ(S_OK, sample_->GetPublishInfo(name.InOut(), &commands, &tags, &matched));
+    EXPECT_EQ(L"Quill Post", name.Text());
 }
 
 TEST_F(BadInput, EmbeddedNulAfterTheCommandDoesNotMatch)
 {
-    BSTR command = SysAllocStringLen(L"/xquillpost\0tail", 16);
+    UniqueBstr command(SysAllocStringLen(L"/xquillpost\0tail", 16));
     Bstr result(L"keep");
     VARIANT_BOOL matched = VARIANT_TRUE;
-    EXPECT_EQ(S_OK, sample_->ParseCommand(command, nullptr, nullptr, result.Put(), &matched));
+    EXPECT_EQ(S_OK, sample_->ParseCommand(command.Get(), nullptr, nullptr, result.InOut(), &matched));
     EXPECT_EQ(VARIANT_FALSE, matched);
     EXPECT_EQ(L"keep", result.Text());
-    SysFreeString(command);
 
-    command = SysAllocStringLen(L"/xquillpost", 11);
-    EXPECT_EQ(S_OK, sample_->ParseCommand(command, nullptr, nullptr, result.Put(), &matched));
+    command.Reset(SysAllocStringLen(L"/xquillpost", 11));
+    EXPECT_EQ(S_OK, sample_->ParseCommand(command.Get(), nullptr, nullptr, result.InOut(), &matched));
     EXPECT_EQ(VARIANT_TRUE, matched);
     EXPECT_EQ(L"", result.Text());
-    SysFreeString(command);
 }
 
 TEST_F(BadInput, WrittenStringsReplaceTheCallersString)
 {
-    BSTR name = SysAllocString(L"the host's old string");
-    const BSTR old = name;
+    Bstr name(L"the host's old string");
+    const BSTR old = name.Get();
     LONG commands = 0, tags = 0;
     VARIANT_BOOL ok = VARIANT_FALSE;
-    ASSERT_EQ(S_OK, sample_->GetPublishInfo(&name, &commands, &tags, &ok));
-    EXPECT_NE(old, name);
-    EXPECT_EQ(10u, SysStringLen(name));
-    SysFreeString(name);
+    ASSERT_EQ(S_OK, sample_->GetPublishInfo(name.InOut(), &commands, &tags, &ok));
+    EXPECT_NE(old, name.Get());
+    EXPECT_EQ(10u, SysStringLen(name.Get()));
 }
 
 TEST_F(BadInput, WrongArgumentCountsAndTypesGetDispatchErrors)
@@ -126,8 +122,8 @@ TEST_F(BadInput, ArgumentsAreConvertedLikeAnyAutomationCall)
     ComPtr<IDispatch> sample;
     ASSERT_EQ(S_OK, sample_.As(&sample));
     Bstr name(L"n"), value(L"v"), help(L"h");
-    Variant index(L"1"), nameArg = Variant::RefBstr(name.Put()), valueArg = Variant::RefBstr(value.Put()),
-            helpArg = Variant::RefBstr(help.Put());
+    Variant index(L"1"), nameArg = Variant::RefBstr(name.InOut()), valueArg = Variant::RefBstr(value.InOut()),
+            helpArg = Variant::RefBstr(help.InOut());
     EXPECT_EQ(S_OK, Call(sample.Get(), L"GetPublishCommandInfo", {&index, &nameArg, &valueArg, &helpArg}).hr);
     EXPECT_EQ(L"View Quill Post", name.Text());
 }

@@ -33,7 +33,7 @@ protected:
     {
         Bstr result(L"unchanged");
         Variant text(command), argument(L""), conversation(static_cast<IDispatch*>(nullptr));
-        Variant resultArg = Variant::RefBstr(result.Put());
+        Variant resultArg = Variant::RefBstr(result.InOut());
         CallResult call = Call(sample_.Get(), L"ParseCommand", {&text, &argument, &conversation, &resultArg});
         *written = result.Text();
         return call;
@@ -45,15 +45,15 @@ protected:
 void ExpectBoolean(const CallResult& call, VARIANT_BOOL expected)
 {
     EXPECT_EQ(S_OK, call.hr);
-    EXPECT_EQ(VT_BOOL, call.value.vt);
-    EXPECT_EQ(expected, call.value.boolVal);
+    EXPECT_EQ(VT_BOOL, call.value.Get().vt);
+    EXPECT_EQ(expected, call.value.Get().boolVal);
 }
 
 TEST_F(HostContract, PublishInfoWritesNameAndCountAndKeepsTagCount)
 {
     Bstr name(L"old");
     LONG commands = 0, tags = 7;
-    Variant nameArg = Variant::RefBstr(name.Put()), commandArg = Variant::RefLong(&commands),
+    Variant nameArg = Variant::RefBstr(name.InOut()), commandArg = Variant::RefLong(&commands),
             tagArg = Variant::RefLong(&tags);
     ExpectBoolean(Call(sample_.Get(), L"GetPublishInfo", {&nameArg, &commandArg, &tagArg}), VARIANT_TRUE);
     EXPECT_EQ(L"Quill Post", name.Text());
@@ -66,11 +66,11 @@ TEST_F(HostContract, CommandInfoForIndexOneOnly)
     for (long index : {0L, 1L, 2L, -1L}) {
         SCOPED_TRACE(index);
         Bstr name(L"n"), value(L"v"), help(L"h");
-        Variant indexArg(index), nameArg = Variant::RefBstr(name.Put()), valueArg = Variant::RefBstr(value.Put()),
-                helpArg = Variant::RefBstr(help.Put());
+        Variant indexArg(index), nameArg = Variant::RefBstr(name.InOut()), valueArg = Variant::RefBstr(value.InOut()),
+                helpArg = Variant::RefBstr(help.InOut());
         CallResult call = Call(sample_.Get(), L"GetPublishCommandInfo", {&indexArg, &nameArg, &valueArg, &helpArg});
         EXPECT_EQ(S_OK, call.hr);
-        EXPECT_EQ(VT_EMPTY, call.value.vt);
+        EXPECT_EQ(VT_EMPTY, call.value.Get().vt);
         EXPECT_EQ(index == 1 ? L"View Quill Post" : L"n", name.Text());
         EXPECT_EQ(index == 1 ? L"xquillpost" : L"v", value.Text());
         EXPECT_EQ(L"h", help.Text());
@@ -110,7 +110,7 @@ TEST_F(HostContract, UninitializeLeavesTheWindowsOpen)
     ExpectBoolean(Initialize(L"someone@quillpost.example"), VARIANT_TRUE);
     CallResult call = Call(sample_.Get(), L"Uninitialize", {});
     EXPECT_EQ(S_OK, call.hr);
-    EXPECT_EQ(VT_EMPTY, call.value.vt);
+    EXPECT_EQ(VT_EMPTY, call.value.Get().vt);
     EXPECT_EQ(1u, FindVisibleWindows(L"Form1").size());
 }
 
@@ -119,7 +119,7 @@ TEST_F(HostContract, ConfigureTwiceLeavesOneAboutWindow)
     for (int i = 0; i < 2; ++i) {
         CallResult call = Call(sample_.Get(), L"Configure", {});
         EXPECT_EQ(S_OK, call.hr);
-        EXPECT_EQ(VT_EMPTY, call.value.vt);
+        EXPECT_EQ(VT_EMPTY, call.value.Get().vt);
     }
     EXPECT_EQ(1u, FindTopLevelWindows(L"About").size());
     EXPECT_EQ(1u, FindVisibleWindows(L"About").size());

@@ -26,12 +26,10 @@ CallResult Call(IDispatch* object, const wchar_t* name, std::initializer_list<VA
     DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
     EXCEPINFO exception{};
     UINT argError = 0;
-    result.hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, &result.value,
+    result.hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result.value.Put(),
                                &exception, &argError);
-    if (exception.bstrDescription) result.description.assign(exception.bstrDescription);
-    SysFreeString(exception.bstrSource);
-    SysFreeString(exception.bstrDescription);
-    SysFreeString(exception.bstrHelpFile);
+    UniqueBstr source(exception.bstrSource), description(exception.bstrDescription), help(exception.bstrHelpFile);
+    result.description = description.View();
     return result;
 }
 

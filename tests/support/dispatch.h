@@ -7,21 +7,33 @@
 #include <initializer_list>
 #include <string>
 
+#include "base/raii.h"
+
 namespace quillpost::testing {
 
-// A VARIANT that clears itself.
-struct Variant : VARIANT {
-    Variant() { VariantInit(this); }
-    explicit Variant(long value) : Variant() { vt = VT_I4; lVal = value; }
-    explicit Variant(const wchar_t* text) : Variant() { vt = VT_BSTR; bstrVal = SysAllocString(text); }
-    explicit Variant(IDispatch* object) : Variant() { vt = VT_DISPATCH; pdispVal = object; if (object) object->AddRef(); }
+// An argument or result, owned by base/raii.h's UniqueVariant and made from a value.
+class Variant : public UniqueVariant {
+public:
+    Variant() = default;
+    explicit Variant(long value) { Set(VT_I4)->lVal = value; }
+    explicit Variant(const wchar_t* text) { Set(VT_BSTR)->bstrVal = SysAllocString(text); }
+    explicit Variant(IDispatch* object)
+    {
+        Set(VT_DISPATCH)->pdispVal = object;
+        if (object) object->AddRef();
+    }
     // By-reference to a caller-owned variable.
-    static Variant RefBstr(BSTR* target) { Variant v; v.vt = VT_BYREF | VT_BSTR; v.pbstrVal = target; return v; }
-    static Variant RefLong(LONG* target) { Variant v; v.vt = VT_BYREF | VT_I4; v.plVal = target; return v; }
-    Variant(const Variant&) = delete;
-    Variant& operator=(const Variant&) = delete;
-    Variant(Variant&& other) noexcept : VARIANT(other) { VariantInit(&other); }
-    ~Variant() { VariantClear(this); }
+    static Variant RefBstr(BSTR* target) { return Variant(VT_BYREF | VT_BSTR, target); }
+    static Variant RefLong(LONG* target) { return Variant(VT_BYREF | VT_I4, target); }
+
+private:
+    Variant(VARTYPE type, void* target) { Set(type)->byref = target; }
+    VARIANT* Set(VARTYPE type)
+    {
+        VARIANT* value = Put();
+        value->vt = type;
+        return value;
+    }
 };
 
 struct CallResult {
@@ -35,20 +47,12 @@ DISPID DispIdOf(IDispatch* object, const wchar_t* name);
 // Invokes `name` as a method with the arguments in declaration order.
 CallResult Call(IDispatch* object, const wchar_t* name, std::initializer_list<VARIANT*> args);
 
-// A BSTR the test owns, freed at scope end; Put() lends its address for by-ref calls.
-class Bstr {
+// A BSTR the test owns, made from text; InOut() lends it to by-reference calls.
+class Bstr : public UniqueBstr {
 public:
     Bstr() = default;
-    explicit Bstr(const wchar_t* text) : value_(SysAllocString(text)) {}
-    Bstr(const Bstr&) = delete;
-    Bstr& operator=(const Bstr&) = delete;
-    ~Bstr() { SysFreeString(value_); }
-    BSTR* Put() { return &value_; }
-    BSTR Get() const { return value_; }
-    std::wstring Text() const { return value_ ? std::wstring(value_, SysStringLen(value_)) : std::wstring(); }
-
-private:
-    BSTR value_ = nullptr;
+    explicit Bstr(const wchar_t* text) : UniqueBstr(SysAllocString(text)) {}
+    std::wstring Text() const { return std::wstring(View()); }
 };
 
 }  // namespace quillpost::testing

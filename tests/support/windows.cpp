@@ -122,6 +122,20 @@ void ClickAt(POINT screen)
     PumpMessages(100);
 }
 
+void DoubleClickAt(POINT screen)
+{
+    SetCursorPos(screen.x, screen.y);
+    PumpMessages(50);
+    INPUT inputs[4] = {};
+    const DWORD presses[] = {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP};
+    for (int i = 0; i < 4; ++i) {
+        inputs[i].type = INPUT_MOUSE;
+        inputs[i].mi.dwFlags = presses[i];
+    }
+    SendInput(4, inputs, sizeof(INPUT));
+    PumpMessages(200);
+}
+
 void PressKey(WORD virtualKey)
 {
     INPUT inputs[2] = {};

@@ -31,6 +31,8 @@ bool WaitPumping(HANDLE handle, DWORD timeoutMilliseconds = 60000);
 
 // Real mouse input: moves to the screen point and clicks the left button.
 void ClickAt(POINT screen);
+// Real mouse input: two clicks at the screen point, well within the double-click time.
+void DoubleClickAt(POINT screen);
 // Presses and releases a key through the input queue.
 void PressKey(WORD virtualKey);
 

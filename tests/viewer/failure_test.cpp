@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/raii.h"
 #include "support/windows.h"
 #include "viewer/viewer_test.h"
 
@@ -19,15 +20,15 @@ class MissingBrowser {
 public:
     MissingBrowser()
     {
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kBrowserServer, 0, KEY_READ | KEY_WRITE, &key_) != ERROR_SUCCESS)
+        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kBrowserServer, 0, KEY_READ | KEY_WRITE, key_.Put()) != ERROR_SUCCESS)
             return;
         wchar_t path[MAX_PATH] = {};
         DWORD size = sizeof(path);
-        if (RegQueryValueExW(key_, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(path), &size) != ERROR_SUCCESS)
+        if (RegQueryValueExW(key_.Get(), nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(path), &size) != ERROR_SUCCESS)
             return;
         saved_ = path;
         const wchar_t missing[] = L"C:\\windows\\system32\\no-such-browser.dll";
-        applied_ = RegSetValueExW(key_, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(missing),
+        applied_ = RegSetValueExW(key_.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(missing),
                                   sizeof(missing)) == ERROR_SUCCESS;
     }
     MissingBrowser(const MissingBrowser&) = delete;
@@ -37,16 +38,15 @@ public:
     void Restore()
     {
         if (applied_)
-            RegSetValueExW(key_, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(saved_.c_str()),
+            RegSetValueExW(key_.Get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(saved_.c_str()),
                            static_cast<DWORD>((saved_.size() + 1) * sizeof(wchar_t)));
         applied_ = false;
-        if (key_) RegCloseKey(key_);
-        key_ = nullptr;
+        key_.Reset();
     }
     bool Applied() const { return applied_; }
 
 private:
-    HKEY key_ = nullptr;
+    UniqueHkey key_;
     std::wstring saved_;
     bool applied_ = false;
 };
@@ -61,6 +61,18 @@ TEST_F(ViewerFailure, ABrowserThatCannotBeCreatedFailsTheShowingCall)
     EXPECT_EQ(DISP_E_EXCEPTION, initialized.hr);
     EXPECT_EQ(DISP_E_EXCEPTION, ParseCommand(L"/xquillpost").hr);
     EXPECT_TRUE(FindTopLevelWindows(L"Form1").empty());
+}
+
+TEST_F(ViewerFailure, TheHostIsToldWhichStepFailedAndWhy)
+{
+    MissingBrowser missing;
+    ASSERT_TRUE(missing.Applied());
+    const CallResult initialized = Initialize(L"user@example.com");
+    ASSERT_EQ(DISP_E_EXCEPTION, initialized.hr);
+    const std::wstring step = L"The viewer's web browser could not be created: ";
+    EXPECT_EQ(step, initialized.description.substr(0, step.size()))
+        << ::testing::PrintToString(initialized.description);
+    EXPECT_GT(initialized.description.size(), step.size()) << "the system's own text follows the step";
 }
 
 TEST_F(ViewerFailure, AFailedLoadLeavesNothingLoaded)

@@ -96,43 +96,42 @@ int RecordingProxy::CountFor(const std::string& host, const std::string& path) c
 
 ProxySetting::ProxySetting(unsigned short port)
 {
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, kInternetSettings, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key_,
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kInternetSettings, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, key_.Put(),
                         nullptr) != ERROR_SUCCESS)
         return;
     Save(enable_);
     Save(server_);
     const DWORD enable = 1;
     const std::wstring server = L"127.0.0.1:" + std::to_wstring(port);
-    applied_ = RegSetValueExW(key_, enable_.name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&enable),
+    applied_ = RegSetValueExW(key_.Get(), enable_.name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&enable),
                               sizeof(enable)) == ERROR_SUCCESS &&
-               RegSetValueExW(key_, server_.name, 0, REG_SZ, reinterpret_cast<const BYTE*>(server.c_str()),
+               RegSetValueExW(key_.Get(), server_.name, 0, REG_SZ, reinterpret_cast<const BYTE*>(server.c_str()),
                               static_cast<DWORD>((server.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 
 ProxySetting::~ProxySetting()
 {
-    if (!key_) return;
+    if (!key_.Get()) return;
     Restore(enable_);
     Restore(server_);
-    RegCloseKey(key_);
 }
 
 void ProxySetting::Save(Saved& value)
 {
     DWORD size = 0;
-    if (RegQueryValueExW(key_, value.name, nullptr, &value.type, nullptr, &size) != ERROR_SUCCESS) return;
+    if (RegQueryValueExW(key_.Get(), value.name, nullptr, &value.type, nullptr, &size) != ERROR_SUCCESS) return;
     value.data.resize(size);
-    value.present = RegQueryValueExW(key_, value.name, nullptr, &value.type, value.data.data(), &size) ==
+    value.present = RegQueryValueExW(key_.Get(), value.name, nullptr, &value.type, value.data.data(), &size) ==
                     ERROR_SUCCESS;
 }
 
 void ProxySetting::Restore(const Saved& value)
 {
     if (!value.present) {
-        RegDeleteValueW(key_, value.name);
+        RegDeleteValueW(key_.Get(), value.name);
         return;
     }
-    RegSetValueExW(key_, value.name, 0, value.type, value.data.data(), static_cast<DWORD>(value.data.size()));
+    RegSetValueExW(key_.Get(), value.name, 0, value.type, value.data.data(), static_cast<DWORD>(value.data.size()));
 }
 
 }  // namespace quillpost::testing

@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "base/raii.h"
+
 namespace quillpost::testing {
 
 class RecordingProxy {
@@ -55,7 +57,7 @@ private:
     void Save(Saved& value);
     void Restore(const Saved& value);
 
-    HKEY key_ = nullptr;
+    UniqueHkey key_;
     bool applied_ = false;
     Saved enable_{L"ProxyEnable"};
     Saved server_{L"ProxyServer"};

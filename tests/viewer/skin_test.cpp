@@ -136,30 +136,5 @@ TEST(ViewerSkin, WhiteEverywhereElse)
     expectWhite(0, 504, 570, 506);
 }
 
-using ViewerSkinInWindow = ViewerTest;
-
-TEST_F(ViewerSkinInWindow, PicHoldsExactlyThisPicture)
-{
-    ASSERT_EQ(S_OK, Initialize(L"user@example.com").hr);
-    HWND pic = Picture(Viewer());
-    ASSERT_NE(nullptr, pic);
-    auto bitmap = reinterpret_cast<HBITMAP>(SendMessageW(pic, STM_GETIMAGE, IMAGE_BITMAP, 0));
-    ASSERT_NE(nullptr, bitmap);
-    DIBSECTION section{};
-    ASSERT_EQ(int{sizeof(section)}, GetObjectW(bitmap, sizeof(section), &section));
-    EXPECT_EQ(kWidth, section.dsBm.bmWidth);
-    EXPECT_EQ(kHeight, section.dsBm.bmHeight);
-    EXPECT_EQ(24, section.dsBm.bmBitsPixel);
-    const std::vector<BYTE>& dib = skin::Dib();
-    std::vector<BYTE> bits(dib.size() - 54);
-    BITMAPINFO info{};
-    std::memcpy(&info.bmiHeader, dib.data() + 14, sizeof(info.bmiHeader));
-    HDC screen = GetDC(nullptr);
-    const int rows = GetDIBits(screen, bitmap, 0, kHeight, bits.data(), &info, DIB_RGB_COLORS);
-    ReleaseDC(nullptr, screen);
-    ASSERT_EQ(kHeight, rows);
-    EXPECT_TRUE(std::equal(bits.begin(), bits.end(), dib.begin() + 54));
-}
-
 }  // namespace
 }  // namespace quillpost::testing

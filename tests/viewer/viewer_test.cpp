@@ -54,7 +54,7 @@ CallResult ViewerTest::ParseCommand(const wchar_t* command)
 {
     Bstr result(L"unchanged");
     Variant text(command), argument(L""), conversation(static_cast<IDispatch*>(nullptr));
-    Variant resultArg = Variant::RefBstr(result.Put());
+    Variant resultArg = Variant::RefBstr(result.InOut());
     return Call(sample_.Get(), L"ParseCommand", {&text, &argument, &conversation, &resultArg});
 }
 

@@ -1,0 +1,81 @@
+// A form as data: the window and its controls, in twips as the layout is drawn, in tab order.
+// The window core (form_window.h) creates both forms from such tables.
+#pragma once
+
+#include <windows.h>
+
+#include <span>
+
+#include "base/twips.h"
+
+namespace quillpost::form {
+
+enum class ControlKind {
+    Label,        // a static caption; a form may answer its clicks (a link label)
+    PushButton,   // takes the focus; Enter presses it
+    PictureArea,  // a container drawn by its form
+    WebBrowser,   // the system's browser control, hosted by its form
+    ImageArea,    // windowless: a region of its container, drawn and answered by the container
+};
+
+// `parent` of a control that lies directly on the form.
+inline constexpr int kOnForm = -1;
+// `tabIndex` of a control that cannot take the focus and has no place in the tab order.
+inline constexpr int kNoTabIndex = -1;
+
+struct ControlRow {
+    const wchar_t* name;
+    ControlKind kind;
+    int parent;                    // row index of the container, or kOnForm
+    int left, top, width, height;  // twips, from the container's client origin
+    int tabIndex;
+    const wchar_t* caption;  // caption, or what a browser stores as its location
+    bool underlined;
+};
+
+enum class FormFrame {
+    Borderless,  // a popup with a taskbar entry; the form draws its own frame
+    Sizable,     // title bar, sizing border, minimize and maximize boxes
+};
+
+struct FormRow {
+    const wchar_t* caption;
+    const wchar_t* className;
+    FormFrame frame;
+    int clientWidth, clientHeight;  // twips
+};
+
+// Every control of both forms writes in "MS Sans Serif" 8.25 pt, regular, character set 0.
+struct FontRow {
+    const wchar_t* face;
+    int hundredthsOfPoint;
+    int weight;
+    BYTE charSet;
+};
+inline constexpr FontRow kFormFont{L"MS Sans Serif", 825, FW_NORMAL, 0};
+
+constexpr RECT PixelRect(const ControlRow& row)
+{
+    const int left = TwipsToPixels(row.left), top = TwipsToPixels(row.top);
+    return {left, top, left + TwipsToPixels(row.width), top + TwipsToPixels(row.height)};
+}
+
+constexpr SIZE PixelClientSize(const FormRow& form)
+{
+    return {TwipsToPixels(form.clientWidth), TwipsToPixels(form.clientHeight)};
+}
+
+// Controls are created in table order, which must therefore be the tab order; containers come
+// before what they hold.
+constexpr bool IsCreatable(std::span<const ControlRow> rows)
+{
+    int nextTab = 0;
+    for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
+        if (rows[row].parent != kOnForm && (rows[row].parent < 0 || rows[row].parent >= row)) return false;
+        if (rows[row].tabIndex == kNoTabIndex) continue;
+        if (rows[row].tabIndex != nextTab++) return false;
+    }
+    return true;
+}
+
+}  // namespace quillpost::form

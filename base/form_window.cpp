@@ -1,0 +1,267 @@
+#include "base/form_window.h"
+
+#include "base/dpi_scope.h"
+#include "base/module.h"
+#include "base/window_class.h"
+
+namespace quillpost {
+namespace {
+
+using form::ControlKind;
+using form::ControlRow;
+using form::FormFrame;
+
+constexpr DWORD kSizableStyle = WS_OVERLAPPEDWINDOW;
+
+HRESULT LastError() { return HRESULT_FROM_WIN32(GetLastError()); }
+
+HFONT CreateFormFont(bool underlined)
+{
+    // The layouts are drawn at 15 twips to the pixel (96 dpi), and the forms are DPI-unaware,
+    // so the font's size follows the same scale as the boxes it is written in.
+    constexpr int kPixelsPerInch = 1440 / kTwipsPerPixel;
+    LOGFONTW font{};
+    font.lfHeight = -MulDiv(form::kFormFont.hundredthsOfPoint, kPixelsPerInch, 72 * 100);
+    font.lfWeight = form::kFormFont.weight;
+    font.lfUnderline = underlined;
+    font.lfCharSet = form::kFormFont.charSet;
+    font.lfPitchAndFamily = DEFAULT_PITCH | FF_SWISS;
+    lstrcpynW(font.lfFaceName, form::kFormFont.face, LF_FACESIZE);
+    return CreateFontIndirectW(&font);
+}
+
+// Sizes the frame so that the client area is exactly `client`, whatever the frame's metrics.
+void FitClientArea(HWND window, SIZE client)
+{
+    RECT frame{}, inner{};
+    GetWindowRect(window, &frame);
+    GetClientRect(window, &inner);
+    const int width = frame.right - frame.left + client.cx - inner.right;
+    const int height = frame.bottom - frame.top + client.cy - inner.bottom;
+    SetWindowPos(window, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void RaiseToTop(HWND control)
+{
+    SetWindowPos(control, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+}
+
+DWORD StandardStyle(const ControlRow& row, bool link)
+{
+    // Clipping siblings lets the stacking order decide what shows where controls overlap.
+    constexpr DWORD kCommon = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
+    if (row.kind == ControlKind::PushButton) return kCommon | WS_TABSTOP | BS_PUSHBUTTON;
+    // A label that answers no click lets the mouse through to what lies under it.
+    return kCommon | SS_LEFT | SS_NOPREFIX | (link ? SS_NOTIFY : 0);
+}
+
+}  // namespace
+
+FormWindow::FormWindow(const form::FormRow& form, std::span<const ControlRow> controls, const wchar_t* noun)
+    : form_(form), controls_(controls), noun_(noun)
+{
+}
+
+HRESULT FormWindow::Show()
+{
+    ModuleHold hold;
+    OwnComCalls own;  // creating and showing the browser initializes COM on this thread
+    failedStep_.clear();
+    if (stage_ == Stage::Loading || stage_ == Stage::Unloading)
+        return Fail(kBusy, Sentence(L" is still loading or closing"));
+    if (stage_ == Stage::Unloaded) {
+        if (HRESULT hr = Load(); FAILED(hr)) return hr;
+    }
+    Present();
+    return S_OK;
+}
+
+void FormWindow::Unload()
+{
+    ModuleHold hold;  // the browser's teardown may pump
+    OwnComCalls own;  // hiding and closing the browser ends the COM it began
+    if (window_) DestroyWindow(window_);
+}
+
+void FormWindow::Abandon() { abandoned_ = true; }
+
+HWND FormWindow::ControlWindow(const ControlRow& row) const
+{
+    const int index = RowIndex(row);
+    return index >= 0 && index < static_cast<int>(controlWindows_.size()) ? controlWindows_[index] : nullptr;
+}
+
+const ControlRow* FormWindow::ControlNamed(std::wstring_view name) const
+{
+    for (const ControlRow& row : controls_) {
+        if (name == row.name) return &row;
+    }
+    return nullptr;
+}
+
+std::wstring FormWindow::Sentence(std::wstring_view rest) const { return L"The " + noun_ + std::wstring(rest); }
+
+HRESULT FormWindow::Fail(HRESULT hr, std::wstring_view step)
+{
+    failedStep_.assign(step);
+    return hr;
+}
+
+HRESULT FormWindow::CreateFormControl(const ControlRow& row, HWND, HWND* created)
+{
+    *created = nullptr;
+    return Fail(E_NOTIMPL, Sentence(L" cannot create its control ") + row.name);
+}
+
+HRESULT FormWindow::Load()
+{
+    stage_ = Stage::Loading;
+    closeAsked_ = false;
+    HRESULT hr = WatchComEnd(this);
+    if (FAILED(hr)) {
+        stage_ = Stage::Unloaded;
+        return Fail(hr, Sentence(L" could not watch for the end of its thread's COM"));
+    }
+    hr = Build();
+    if (SUCCEEDED(hr)) hr = OnLoad();
+    if (SUCCEEDED(hr) && !window_) hr = Fail(E_ABORT, Sentence(L" was destroyed while it loaded"));
+    if (FAILED(hr)) {
+        Discard();  // a form whose load failed is unloaded again, so the next show starts afresh
+        return hr;
+    }
+    stage_ = Stage::Loaded;
+    if (closeAsked_) PostMessageW(window_, WM_CLOSE, 0, 0);
+    return S_OK;
+}
+
+HRESULT FormWindow::Build()
+{
+    const HBRUSH background =
+        form_.frame == FormFrame::Sizable ? reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1) : nullptr;
+    if (HRESULT hr = EnsureWindowClass({form_.className, &FormWindow::WindowProc, background}); FAILED(hr))
+        return Fail(hr, Sentence(L"'s window class could not be registered"));
+    if (HRESULT hr = CreateFonts(); FAILED(hr)) return hr;
+    {
+        // Only the creation runs DPI-unaware; the load steps, and host code that a pump in them
+        // may run, see the host's own context.
+        DpiUnawareScope unaware;
+        if (HRESULT hr = CreateFrame(); FAILED(hr)) return hr;
+        if (HRESULT hr = CreateControls(); FAILED(hr)) return hr;
+    }
+    if (!window_) return Fail(E_ABORT, Sentence(L" was destroyed while it loaded"));
+    return S_OK;
+}
+
+HRESULT FormWindow::CreateFonts()
+{
+    regularFont_.Reset(CreateFormFont(false));
+    underlinedFont_.Reset(CreateFormFont(true));
+    if (regularFont_ && underlinedFont_) return S_OK;
+    return Fail(E_OUTOFMEMORY, Sentence(L"'s font could not be created"));
+}
+
+HRESULT FormWindow::CreateFrame()
+{
+    const SIZE client = form::PixelClientSize(form_);
+    RECT frame{0, 0, client.cx, client.cy};
+    // The system places only overlapped windows by default (a popup given CW_USEDEFAULT lands
+    // at 0,0), so a borderless form is asked for as an overlapped one and becomes a popup in
+    // WM_NCCREATE, after its place is chosen and before any frame exists.
+    const DWORD style = form_.frame == FormFrame::Sizable ? kSizableStyle : WS_OVERLAPPED | WS_CLIPCHILDREN;
+    if (form_.frame == FormFrame::Sizable) AdjustWindowRectEx(&frame, style, FALSE, 0);
+    HWND window = CreateWindowExW(0, form_.className, form_.caption, style, CW_USEDEFAULT, CW_USEDEFAULT,
+                                  frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
+                                  ModuleInstance(), this);  // window_ is set on WM_NCCREATE
+    if (!window) return Fail(LastError(), Sentence(L"'s window could not be created"));
+    if (form_.frame == FormFrame::Sizable) FitClientArea(window, client);
+    return S_OK;
+}
+
+HRESULT FormWindow::CreateControls()
+{
+    controlWindows_.assign(controls_.size(), nullptr);
+    for (size_t index = 0; index < controls_.size(); ++index) {
+        const ControlRow& row = controls_[index];
+        HWND parent = row.parent == form::kOnForm ? window_ : controlWindows_[row.parent];
+        if (!parent) return Fail(E_ABORT, Sentence(L" was destroyed while it loaded"));
+        HWND created = nullptr;
+        if (HRESULT hr = CreateControl(row, parent, &created); FAILED(hr)) return hr;
+        // Creating the browser may pump, and the form be destroyed meanwhile.
+        if (!window_) return Fail(E_ABORT, Sentence(L" was destroyed while it loaded"));
+        controlWindows_[index] = created;
+    }
+    StackControls();
+    return S_OK;
+}
+
+HRESULT FormWindow::CreateControl(const ControlRow& row, HWND parent, HWND* created)
+{
+    *created = nullptr;
+    if (row.kind == ControlKind::ImageArea) return S_OK;  // drawn and answered by its container
+    if (row.kind != ControlKind::Label && row.kind != ControlKind::PushButton)
+        return CreateFormControl(row, parent, created);
+    const bool isButton = row.kind == ControlKind::PushButton;
+    const RECT box = form::PixelRect(row);
+    HWND control = CreateWindowExW(0, isButton ? L"BUTTON" : L"STATIC", row.caption, StandardStyle(row, IsLink(row)),
+                                   box.left, box.top, box.right - box.left, box.bottom - box.top, parent,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(RowIndex(row) + 1)),
+                                   ModuleInstance(), nullptr);
+    if (!control) return Fail(LastError(), Sentence(L"'s control ") + row.name + L" could not be created");
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(Font(row.underlined)), FALSE);
+    if (isButton) {
+        // The button keeps the focus, so it is where Escape and Enter arrive.
+        SetWindowLongPtrW(control, GWLP_USERDATA, GetWindowLongPtrW(control, GWLP_WNDPROC));
+        SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FormWindow::ButtonProc));
+    }
+    *created = control;
+    return S_OK;
+}
+
+// Later labels lie above earlier ones, and controls with windows of their own above all labels.
+void FormWindow::StackControls()
+{
+    for (size_t index = 0; index < controls_.size(); ++index) {
+        if (controls_[index].kind == ControlKind::Label && controlWindows_[index]) RaiseToTop(controlWindows_[index]);
+    }
+    for (size_t index = 0; index < controls_.size(); ++index) {
+        if (controls_[index].kind != ControlKind::Label && controlWindows_[index]) RaiseToTop(controlWindows_[index]);
+    }
+}
+
+void FormWindow::Present()
+{
+    if (!window_) return;
+    ShowWindow(window_, IsIconic(window_) ? SW_RESTORE : SW_SHOW);
+    if (window_) SetForegroundWindow(window_);
+}
+
+void FormWindow::Discard()
+{
+    if (window_) {
+        DestroyWindow(window_);
+    } else {
+        UnwatchComEnd(this);
+        regularFont_.Reset();
+        underlinedFont_.Reset();
+    }
+    stage_ = Stage::Unloaded;
+}
+
+int FormWindow::RowIndex(const ControlRow& row) const
+{
+    if (controls_.empty() || &row < controls_.data() || &row >= controls_.data() + controls_.size()) return -1;
+    return static_cast<int>(&row - controls_.data());
+}
+
+HWND FormWindow::FocusControl() const
+{
+    for (size_t index = 0; index < controls_.size(); ++index) {
+        if (controls_[index].kind == ControlKind::PushButton && index < controlWindows_.size())
+            return controlWindows_[index];
+    }
+    return nullptr;
+}
+
+void FormWindow::OnComEnding() { Unload(); }
+
+}  // namespace quillpost

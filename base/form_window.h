@@ -1,0 +1,117 @@
+// The window core of both forms. A form is a table of controls (form_table.h) and its own
+// events; what a window does on show, load, close, unload, at its thread's end and at any DPI
+// is written here, once.
+//
+// Lifetime, as a guest in the host's process:
+//  - Every message to a form, and Show, hold the module (ModuleHold): whatever pumps inside
+//    them (a message box, the browser, a destroyed owner) cannot let the module unload under
+//    them. An existing window holds the module and a loader reference until WM_NCDESTROY.
+//  - A window counts as loaded only once its load steps have completed. Show during a load or
+//    an unload answers kBusy and changes nothing; a close asked for during the load is carried
+//    out (posted) when the load has completed, so the outer Show still succeeds.
+//  - A window is torn down by its close (WM_CLOSE, posted by our own handlers), by Unload from
+//    outside its handlers, or at the thread's final CoUninitialize, while COM still works. If
+//    the thread ends without it, Abandon leaves the window to the system and touches nothing.
+#pragma once
+
+#include <windows.h>
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/com_end_watch.h"
+#include "base/form_table.h"
+#include "base/raii.h"
+
+namespace quillpost {
+
+class FormWindow : private ComEndListener {
+public:
+    // Show's answer while the window is being loaded or unloaded by an outer call.
+    static constexpr HRESULT kBusy = E_PENDING;
+
+    FormWindow(const form::FormRow& form, std::span<const form::ControlRow> controls, const wchar_t* noun);
+    FormWindow(const FormWindow&) = delete;
+    FormWindow& operator=(const FormWindow&) = delete;
+    virtual ~FormWindow() = default;  // only ever destroyed without a window
+
+    // Modeless, no owner. Loads the window when it is not loaded (creates it and its controls,
+    // then runs the form's load steps); then restores it if minimized, makes it visible and
+    // brings it forward. On failure nothing stays loaded and FailedStep() says what failed.
+    HRESULT Show();
+
+    // Destroys the window now. Not from inside the window's own handlers: they post WM_CLOSE.
+    void Unload();
+
+    // The thread is ending without having ended its COM: the window and whatever it holds are
+    // left alone (the system destroys the window; the module stays loaded, safely).
+    void Abandon();
+
+    bool HasWindow() const { return window_ != nullptr; }
+
+    // What the last failing Show could not do, as a sentence without a final stop.
+    std::wstring_view FailedStep() const { return failedStep_; }
+
+protected:
+    HWND Window() const { return window_; }
+    // The control's window; nullptr for a windowless control or when not created.
+    HWND ControlWindow(const form::ControlRow& row) const;
+    const form::ControlRow* ControlNamed(std::wstring_view name) const;
+    HFONT Font(bool underlined) const { return underlined ? underlinedFont_.Get() : regularFont_.Get(); }
+    // Records `step` as what failed and returns hr.
+    HRESULT Fail(HRESULT hr, std::wstring_view step);
+    // "The viewer" or "The About window", followed by `rest`: the start of every failed step.
+    std::wstring Sentence(std::wstring_view rest) const;
+
+    // Creates a control of a kind the core does not know (picture areas, browsers) in `parent`.
+    virtual HRESULT CreateFormControl(const form::ControlRow& row, HWND parent, HWND* created);
+    // The form's load steps, after its controls exist and before it is first shown.
+    virtual HRESULT OnLoad() { return S_OK; }
+    // The window is being destroyed; its controls still exist.
+    virtual void OnUnload() {}
+    // A click on a push button, or on a label the form answers clicks of.
+    virtual void OnClick(const form::ControlRow&) {}
+    // Labels the form answers clicks of: they show the hand cursor.
+    virtual bool IsLink(const form::ControlRow&) const { return false; }
+
+private:
+    enum class Stage { Unloaded, Loading, Loaded, Unloading };
+
+    HRESULT Load();
+    HRESULT Build();
+    HRESULT CreateFonts();
+    HRESULT CreateFrame();
+    HRESULT CreateControls();
+    HRESULT CreateControl(const form::ControlRow& row, HWND parent, HWND* created);
+    void StackControls();
+    void Present();
+    void Discard();
+
+    LRESULT OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void OnCommand(int id, int notification);
+    bool OnSetCursor(HWND target, UINT hitTest);
+    void OnClose();
+    void OnDestroyed();
+    int RowIndex(const form::ControlRow& row) const;
+    HWND FocusControl() const;
+
+    void OnComEnding() override;
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK ButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam);
+
+    const form::FormRow& form_;
+    std::span<const form::ControlRow> controls_;
+    std::wstring noun_;
+    Stage stage_ = Stage::Unloaded;
+    bool closeAsked_ = false;  // a close that arrived during the load
+    bool abandoned_ = false;
+    HWND window_ = nullptr;
+    std::vector<HWND> controlWindows_;  // by row; nullptr for windowless controls
+    UniqueFont regularFont_;
+    UniqueFont underlinedFont_;
+    std::wstring failedStep_;
+};
+
+}  // namespace quillpost

@@ -1,0 +1,150 @@
+// The window core's procedures: what every form answers, and the hold on the module that every
+// message runs under.
+#include "base/form_window.h"
+
+#include "base/module.h"
+
+namespace quillpost {
+namespace {
+
+using form::ControlKind;
+using form::ControlRow;
+using form::FormFrame;
+
+// Borderless, but with a system menu and a minimize box, so that the taskbar entry can
+// minimize, restore and close it like any other window.
+constexpr DWORD kBorderlessStyle = WS_POPUP | WS_CLIPCHILDREN | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr DWORD kBorderlessExStyle = WS_EX_APPWINDOW;  // a taskbar entry, to find a minimized form again
+
+}  // namespace
+
+LRESULT CALLBACK FormWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // A handler may pump (a message box, the browser's teardown) and the window may be destroyed
+    // meanwhile, giving back the window's own hold: this one lasts until we have returned.
+    ModuleHold hold;
+    OwnComCalls own;  // COM begun or ended by the browser while we handle a message is not the host's
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<FormWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+        self->window_ = window;
+        LockModule();  // an existing window keeps the module, its code and its class
+        AcquireModuleReference();
+        if (self->form_.frame == FormFrame::Borderless) {
+            // Placed by the system as an overlapped window; no frame has been computed yet.
+            SetWindowLongPtrW(window, GWL_STYLE, kBorderlessStyle);
+            SetWindowLongPtrW(window, GWL_EXSTYLE, kBorderlessExStyle);
+        }
+    }
+    auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!self) return DefWindowProcW(window, message, wParam, lParam);
+    if (self->abandoned_) {
+        // The thread has ended its run without ending COM: give back only the counts.
+        if (message == WM_NCDESTROY) {
+            SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+            UnlockModule();
+            ReleaseModuleReference();
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    return self->OnMessage(window, message, wParam, lParam);
+}
+
+LRESULT FormWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_ERASEBKGND:
+        if (form_.frame == FormFrame::Borderless) return 1;  // its controls cover the client area
+        break;
+    case WM_COMMAND:
+        if (lParam) {
+            OnCommand(LOWORD(wParam), HIWORD(wParam));
+            return 0;
+        }
+        break;
+    case WM_SETCURSOR:
+        if (OnSetCursor(reinterpret_cast<HWND>(wParam), LOWORD(lParam))) return TRUE;
+        break;
+    case WM_SETFOCUS:
+        // Activation gives the focus to the frame; only a push button can hold it.
+        if (HWND focus = FocusControl()) {
+            SetFocus(focus);
+            return 0;
+        }
+        break;
+    case WM_CLOSE:
+        OnClose();
+        return 0;
+    case WM_DESTROY:
+        stage_ = Stage::Unloading;
+        OnUnload();  // the controls still exist: a browser deactivates while its window is alive
+        break;
+    case WM_NCDESTROY:
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        OnDestroyed();
+        break;
+    default:
+        break;
+    }
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+void FormWindow::OnCommand(int id, int notification)
+{
+    if (id < 1 || id > static_cast<int>(controls_.size())) return;
+    const ControlRow& row = controls_[id - 1];
+    // The second press of a double click arrives as STN_DBLCLK: it is not another click.
+    const bool clicked = (row.kind == ControlKind::PushButton && notification == BN_CLICKED) ||
+                         (row.kind == ControlKind::Label && notification == STN_CLICKED && IsLink(row));
+    if (clicked && stage_ == Stage::Loaded) OnClick(row);
+}
+
+bool FormWindow::OnSetCursor(HWND target, UINT hitTest)
+{
+    if (hitTest != HTCLIENT || GetParent(target) != window_) return false;
+    const int id = GetDlgCtrlID(target);
+    if (id < 1 || id > static_cast<int>(controls_.size())) return false;
+    const ControlRow& row = controls_[id - 1];
+    if (row.kind != ControlKind::Label || !IsLink(row)) return false;
+    SetCursor(LoadCursorW(nullptr, IDC_HAND));
+    return true;
+}
+
+void FormWindow::OnClose()
+{
+    if (stage_ == Stage::Loading) {
+        closeAsked_ = true;  // carried out once the load has completed
+    } else if (stage_ == Stage::Loaded) {
+        Unload();
+    }
+}
+
+void FormWindow::OnDestroyed()
+{
+    // The controls are gone by now, so their fonts can go too.
+    window_ = nullptr;
+    controlWindows_.assign(controlWindows_.size(), nullptr);
+    regularFont_.Reset();
+    underlinedFont_.Reset();
+    UnwatchComEnd(this);
+    stage_ = Stage::Unloaded;
+    UnlockModule();
+    ReleaseModuleReference();
+}
+
+LRESULT CALLBACK FormWindow::ButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    ModuleHold hold;
+    const auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(button, GWLP_USERDATA));
+    if (message == WM_KEYDOWN && wParam == VK_ESCAPE) {
+        PostMessageW(GetAncestor(button, GA_ROOT), WM_CLOSE, 0, 0);
+        return 0;
+    }
+    if (message == WM_KEYDOWN && wParam == VK_RETURN) {
+        SendMessageW(button, BM_CLICK, 0, 0);
+        return 0;
+    }
+    return CallWindowProcW(original, button, message, wParam, lParam);
+}
+
+}  // namespace quillpost

@@ -1,0 +1,176 @@
+// Both windows keep their layout's proportions at every display DPI and in hosts of every DPI
+// awareness, and never change the host's own. Each case runs a host (dpi_probe.exe) in a new
+// process, after setting the prefix's display DPI, which Wine applies to new processes.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <sstream>
+#include <string>
+#include <tuple>
+
+#include "base/raii.h"
+
+namespace quillpost::testing {
+namespace {
+
+constexpr wchar_t kDesktopKey[] = L"Control Panel\\Desktop";
+
+// Sets HKCU's LogPixels for the scope and puts the earlier value back.
+class DisplayDpi {
+public:
+    explicit DisplayDpi(DWORD dpi)
+    {
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, kDesktopKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
+                            key_.Put(), nullptr) != ERROR_SUCCESS)
+            return;
+        DWORD size = sizeof(previous_);
+        hadValue_ = RegQueryValueExW(key_.Get(), L"LogPixels", nullptr, nullptr,
+                                     reinterpret_cast<BYTE*>(&previous_), &size) == ERROR_SUCCESS;
+        applied_ = RegSetValueExW(key_.Get(), L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
+                                  sizeof(dpi)) == ERROR_SUCCESS;
+    }
+    DisplayDpi(const DisplayDpi&) = delete;
+    DisplayDpi& operator=(const DisplayDpi&) = delete;
+    ~DisplayDpi()
+    {
+        if (!applied_) return;
+        if (hadValue_) {
+            RegSetValueExW(key_.Get(), L"LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&previous_),
+                           sizeof(previous_));
+        } else {
+            RegDeleteValueW(key_.Get(), L"LogPixels");
+        }
+    }
+    bool Applied() const { return applied_; }
+
+private:
+    UniqueHkey key_;
+    DWORD previous_ = 0;
+    bool hadValue_ = false;
+    bool applied_ = false;
+};
+
+struct ProbeReport {
+    DWORD exitCode = static_cast<DWORD>(-1);
+    int dpi = 0;
+    bool kept = false;
+    std::map<std::wstring, SIZE> windows;
+    std::map<std::wstring, RECT> controls;
+    std::string text;
+};
+
+std::wstring ProbeProgram()
+{
+    wchar_t path[MAX_PATH * 4] = {};
+    GetModuleFileNameW(nullptr, path, ARRAYSIZE(path));
+    std::wstring folder(path);
+    return folder.substr(0, folder.find_last_of(L'\\')) + L"\\dpi_probe.exe";
+}
+
+std::string RunAndRead(std::wstring commandLine, DWORD* exitCode)
+{
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return {};
+    UniqueHandle reader(readEnd), writer(writeEnd);
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{sizeof(startup)};
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = writeEnd;
+    PROCESS_INFORMATION started{};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &started))
+        return {};
+    UniqueHandle process(started.hProcess), thread(started.hThread);
+    writer.Reset();
+    std::string output;
+    char buffer[1024];
+    DWORD read = 0;
+    while (ReadFile(readEnd, buffer, sizeof(buffer), &read, nullptr) && read) output.append(buffer, read);
+    WaitForSingleObject(started.hProcess, 60000);
+    GetExitCodeProcess(started.hProcess, exitCode);
+    return output;
+}
+
+ProbeReport RunProbe(const std::wstring& host)
+{
+    ProbeReport report;
+    report.text = RunAndRead(L"\"" + ProbeProgram() + L"\" " + host, &report.exitCode);
+    std::istringstream lines(report.text);
+    std::string kind, name;
+    while (lines >> kind) {
+        if (kind == "dpi") {
+            lines >> report.dpi;
+        } else if (kind == "kept") {
+            int kept = 0;
+            lines >> kept;
+            report.kept = kept == 1;
+        } else if (kind == "window") {
+            SIZE size{};
+            lines >> name >> size.cx >> size.cy;
+            report.windows[std::wstring(name.begin(), name.end())] = size;
+        } else if (kind == "control") {
+            RECT box{};
+            lines >> name >> box.left >> box.top >> box.right >> box.bottom;
+            report.controls[std::wstring(name.begin(), name.end())] = box;
+        }
+    }
+    return report;
+}
+
+// The layouts at 96 dpi, in pixels: the twips divided by 15.
+const std::map<std::wstring, SIZE> kClientSizes = {{L"Form1", {575, 512}}, {L"About", {249, 139}}};
+const std::map<std::wstring, RECT> kControlBoxes = {
+    {L"pic", {0, 0, 577, 513}},   {L"main", {8, 32, 561, 497}},  {L"Label1", {104, 8, 529, 25}},
+    {L"1", {8, 8, 241, 33}},      {L"2", {16, 32, 225, 57}},     {L"3", {8, 48, 233, 65}},
+    {L"4", {16, 72, 201, 105}},   {L"5", {168, 80, 241, 105}},   {L"6", {16, 112, 241, 137}},
+};
+
+class WindowsAtDpi : public ::testing::TestWithParam<std::tuple<int, const wchar_t*>> {};
+
+TEST_P(WindowsAtDpi, KeepTheirLayoutsProportionsAndTheHostsAwareness)
+{
+    const auto [dpi, host] = GetParam();
+    DisplayDpi display(dpi);
+    ASSERT_TRUE(display.Applied());
+    const ProbeReport report = RunProbe(host);
+    ASSERT_EQ(0u, report.exitCode) << report.text;
+    EXPECT_TRUE(report.kept) << "the host's DPI awareness was changed";
+    const std::wstring kind(host);
+    // An aware host sees the display's DPI.
+    EXPECT_EQ(kind == L"unaware" ? 96 : dpi, report.dpi) << report.text;
+    // A system-aware host sees the windows scaled by the system to the display's DPI, and an
+    // unaware host at the layout's own size. Wine 8 maps no coordinates for a per-monitor-aware
+    // thread, so there each window must show one scale throughout, whichever of the two it is.
+    ASSERT_TRUE(report.windows.count(L"Form1")) << report.text;
+    bool scaled = kind == L"system";
+    if (kind == L"permonitor") scaled = report.windows.at(L"Form1").cx != kClientSizes.at(L"Form1").cx;
+    auto scale = [&](long value) { return scaled ? MulDiv(value, dpi, 96) : value; };
+    for (const auto& [name, size] : kClientSizes) {
+        ASSERT_TRUE(report.windows.count(name)) << report.text;
+        EXPECT_NEAR(scale(size.cx), report.windows.at(name).cx, 1) << ::testing::PrintToString(name);
+        EXPECT_NEAR(scale(size.cy), report.windows.at(name).cy, 1) << ::testing::PrintToString(name);
+    }
+    for (const auto& [name, box] : kControlBoxes) {
+        ASSERT_TRUE(report.controls.count(name)) << "missing control " << ::testing::PrintToString(name) << "\n"
+                                                 << report.text;
+        const RECT& seen = report.controls.at(name);
+        EXPECT_NEAR(scale(box.left), seen.left, 1) << ::testing::PrintToString(name);
+        EXPECT_NEAR(scale(box.top), seen.top, 1) << ::testing::PrintToString(name);
+        EXPECT_NEAR(scale(box.right), seen.right, 1) << ::testing::PrintToString(name);
+        EXPECT_NEAR(scale(box.bottom), seen.bottom, 1) << ::testing::PrintToString(name);
+    }
+}
+
+std::string CaseName(const ::testing::TestParamInfo<WindowsAtDpi::ParamType>& info)
+{
+    const std::wstring host = std::get<1>(info.param);
+    return std::to_string(std::get<0>(info.param)) + "dpi_" + std::string(host.begin(), host.end()) + "Host";
+}
+
+INSTANTIATE_TEST_SUITE_P(HostKinds, WindowsAtDpi,
+                         ::testing::Combine(::testing::Values(96, 120, 144, 192),
+                                            ::testing::Values(L"unaware", L"system", L"permonitor")),
+                         CaseName);
+
+}  // namespace
+}  // namespace quillpost::testing
