@@ -20,16 +20,16 @@ constexpr DISPID kInitialize = 0x60030000, kGetPublishInfo = 0x60030003, kGetPub
 Variant RefTo(VARIANT* variable)
 {
     Variant v;
-    v.vt = VT_BYREF | VT_VARIANT;
-    v.pvarVal = variable;
+    (&v)->vt = VT_BYREF | VT_VARIANT;
+    (&v)->pvarVal = variable;
     return v;
 }
 
 Variant Typed(VARTYPE type, LONGLONG bits = 0)
 {
     Variant v;
-    v.vt = type;
-    v.llVal = bits;
+    (&v)->vt = type;
+    (&v)->llVal = bits;
     return v;
 }
 
@@ -55,8 +55,7 @@ protected:
         std::reverse(names.begin(), names.end());
         DISPPARAMS params{reversed.data(), names.empty() ? nullptr : names.data(), static_cast<UINT>(reversed.size()),
                           static_cast<UINT>(names.size())};
-        result_.~Variant();
-        new (&result_) Variant;
+        result_.Put();
         argError_ = 99;
         return sample_->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, &result_, nullptr, &argError_);
     }
@@ -72,54 +71,54 @@ TEST_F(DispatchFront, VariablesOfTheParametersTypesAreWrittenInPlace)
     Variant tags = Typed(VT_I2, 7);
     Variant a = RefTo(&name), b = RefTo(&count), c = RefTo(&tags);
     ASSERT_EQ(S_OK, Invoke(kGetPublishInfo, {&a, &b, &c}));
-    EXPECT_EQ(VT_BOOL, result_.vt);
-    EXPECT_EQ(VARIANT_TRUE, result_.boolVal);
-    ASSERT_EQ(VT_BSTR, name.vt);
-    EXPECT_STREQ(L"Quill Post", name.bstrVal);
-    EXPECT_EQ(VT_I4, count.vt);
-    EXPECT_EQ(1, count.lVal);
-    EXPECT_EQ(VT_I2, tags.vt) << "the tag count is never written: it keeps its type";
-    EXPECT_EQ(7, tags.iVal);
+    EXPECT_EQ(VT_BOOL, (&result_)->vt);
+    EXPECT_EQ(VARIANT_TRUE, (&result_)->boolVal);
+    ASSERT_EQ(VT_BSTR, (&name)->vt);
+    EXPECT_STREQ(L"Quill Post", (&name)->bstrVal);
+    EXPECT_EQ(VT_I4, (&count)->vt);
+    EXPECT_EQ(1, (&count)->lVal);
+    EXPECT_EQ(VT_I2, (&tags)->vt) << "the tag count is never written: it keeps its type";
+    EXPECT_EQ(7, (&tags)->iVal);
 }
 
 TEST_F(DispatchFront, EmptyAndOtherlyTypedVariablesTakeTheWrittenValues)
 {
     Variant name = Typed(VT_EMPTY), count = Typed(VT_R8), tags = Typed(VT_EMPTY);
-    count.dblVal = 3.0;
+    (&count)->dblVal = 3.0;
     Variant a = RefTo(&name), b = RefTo(&count), c = RefTo(&tags);
     ASSERT_EQ(S_OK, Invoke(kGetPublishInfo, {&a, &b, &c}));
-    ASSERT_EQ(VT_BSTR, name.vt);
-    EXPECT_STREQ(L"Quill Post", name.bstrVal);
-    EXPECT_EQ(VT_I4, count.vt);
-    EXPECT_EQ(1, count.lVal);
-    EXPECT_EQ(VT_EMPTY, tags.vt);
+    ASSERT_EQ(VT_BSTR, (&name)->vt);
+    EXPECT_STREQ(L"Quill Post", (&name)->bstrVal);
+    EXPECT_EQ(VT_I4, (&count)->vt);
+    EXPECT_EQ(1, (&count)->lVal);
+    EXPECT_EQ(VT_EMPTY, (&tags)->vt);
 }
 
 TEST_F(DispatchFront, UnwrittenParametersKeepValueAndType)
 {
     Variant index(2L), name(L"n"), value = Typed(VT_R8), help = Typed(VT_DATE);
-    value.dblVal = 1.5;
-    help.date = 40000.0;
+    (&value)->dblVal = 1.5;
+    (&help)->date = 40000.0;
     Variant a = RefTo(&name), b = RefTo(&value), c = RefTo(&help);
     ASSERT_EQ(S_OK, Invoke(kGetPublishCommandInfo, {&index, &a, &b, &c}));
-    EXPECT_STREQ(L"n", name.bstrVal);
-    EXPECT_EQ(VT_R8, value.vt);
-    EXPECT_EQ(1.5, value.dblVal);
+    EXPECT_STREQ(L"n", (&name)->bstrVal);
+    EXPECT_EQ(VT_R8, (&value)->vt);
+    EXPECT_EQ(1.5, (&value)->dblVal);
 
     Variant first(1L);
     ASSERT_EQ(S_OK, Invoke(kGetPublishCommandInfo, {&first, &a, &b, &c}));
-    EXPECT_STREQ(L"View Quill Post", name.bstrVal);
-    ASSERT_EQ(VT_BSTR, value.vt);
-    EXPECT_STREQ(L"xquillpost", value.bstrVal);
-    EXPECT_EQ(VT_DATE, help.vt) << "no help text is published";
-    EXPECT_EQ(40000.0, help.date);
+    EXPECT_STREQ(L"View Quill Post", (&name)->bstrVal);
+    ASSERT_EQ(VT_BSTR, (&value)->vt);
+    EXPECT_STREQ(L"xquillpost", (&value)->bstrVal);
+    EXPECT_EQ(VT_DATE, (&help)->vt) << "no help text is published";
+    EXPECT_EQ(40000.0, (&help)->date);
 
     Variant command(L"/other"), argument(L""), conversation(static_cast<IDispatch*>(nullptr)), result = Typed(VT_I4, 9);
     Variant d = RefTo(&result);
     ASSERT_EQ(S_OK, Invoke(kParseCommand, {&command, &argument, &conversation, &d}));
-    EXPECT_EQ(VARIANT_FALSE, result_.boolVal);
-    EXPECT_EQ(VT_I4, result.vt);
-    EXPECT_EQ(9, result.lVal);
+    EXPECT_EQ(VARIANT_FALSE, (&result_)->boolVal);
+    EXPECT_EQ(VT_I4, (&result)->vt);
+    EXPECT_EQ(9, (&result)->lVal);
 }
 
 TEST_F(DispatchFront, AVariableThatCannotBeConvertedIsATypeMismatchNamedInArgError)
@@ -128,17 +127,17 @@ TEST_F(DispatchFront, AVariableThatCannotBeConvertedIsATypeMismatchNamedInArgErr
     Variant a = RefTo(&name), b = RefTo(&count), c = RefTo(&tags);
     EXPECT_EQ(DISP_E_TYPEMISMATCH, Invoke(kGetPublishInfo, {&a, &b, &c}));
     EXPECT_EQ(1u, argError_) << "rgvarg index of nCommandCount";
-    EXPECT_STREQ(L"keep", name.bstrVal);
-    EXPECT_EQ(VT_NULL, count.vt);
-    EXPECT_EQ(VT_EMPTY, result_.vt);
+    EXPECT_STREQ(L"keep", (&name)->bstrVal);
+    EXPECT_EQ(VT_NULL, (&count)->vt);
+    EXPECT_EQ(VT_EMPTY, (&result_)->vt);
 }
 
 TEST_F(DispatchFront, AVariableHoldingAReferenceOfTheTypeIsFollowed)
 {
     BSTR target = SysAllocString(L"old");
     Variant holder;
-    holder.vt = VT_BYREF | VT_BSTR;
-    holder.pbstrVal = &target;
+    (&holder)->vt = VT_BYREF | VT_BSTR;
+    (&holder)->pbstrVal = &target;
     LONG count = 0, tags = 3;
     Variant a = RefTo(&holder), b = Variant::RefLong(&count), c = Variant::RefLong(&tags);
     ASSERT_EQ(S_OK, Invoke(kGetPublishInfo, {&a, &b, &c}));
@@ -148,8 +147,8 @@ TEST_F(DispatchFront, AVariableHoldingAReferenceOfTheTypeIsFollowed)
 
     short small = 1;
     Variant other;
-    other.vt = VT_BYREF | VT_I2;
-    other.piVal = &small;
+    (&other)->vt = VT_BYREF | VT_I2;
+    (&other)->piVal = &small;
     Variant d = RefTo(&other);
     EXPECT_TRUE(FAILED(Invoke(kGetPublishInfo, {&a, &d, &c}))) << "a reference of another type stays refused";
 }
@@ -163,9 +162,9 @@ TEST_F(DispatchFront, NamedArgumentsMapToTheirParameters)
     Variant name, count, tags(4L);
     Variant a = RefTo(&tags), b = RefTo(&name), c = RefTo(&count);
     ASSERT_EQ(S_OK, Invoke(ids[0], {&c, &b, &a}, {ids[3], ids[2], ids[1]}));
-    EXPECT_STREQ(L"Quill Post", name.bstrVal);
-    EXPECT_EQ(1, count.lVal);
-    EXPECT_EQ(4, tags.lVal);
+    EXPECT_STREQ(L"Quill Post", (&name)->bstrVal);
+    EXPECT_EQ(1, (&count)->lVal);
+    EXPECT_EQ(4, (&tags)->lVal);
 }
 
 TEST_F(DispatchFront, FailingCallsReleaseWhatTheyWereGiven)
@@ -173,16 +172,16 @@ TEST_F(DispatchFront, FailingCallsReleaseWhatTheyWereGiven)
     CountingDispatch object;
     {
         Variant command(L"/x"), argument = Typed(VT_I2, 7), conversation, result = Typed(VT_NULL);
-        conversation.vt = VT_UNKNOWN;
-        conversation.punkVal = &object;
+        (&conversation)->vt = VT_UNKNOWN;
+        (&conversation)->punkVal = &object;
         EXPECT_EQ(DISP_E_TYPEMISMATCH, Invoke(kParseCommand, {&command, &argument, &conversation, &result}));
         EXPECT_EQ(0, object.Extra());
-        EXPECT_EQ(VT_I2, argument.vt) << "a by-value argument is never converted in place";
+        EXPECT_EQ(VT_I2, (&argument)->vt) << "a by-value argument is never converted in place";
 
         Variant version = Typed(VT_I2, 1), email(2L), extra(3L);
         EXPECT_EQ(DISP_E_BADPARAMCOUNT, Invoke(kInitialize, {&version, &email, &conversation, &extra}));
         EXPECT_EQ(0, object.Extra());
-        conversation.vt = VT_EMPTY;  // the object is not the variant's to release
+        (&conversation)->vt = VT_EMPTY;  // the object is not the variant's to release
     }
     EXPECT_EQ(0, object.Extra());
 }
@@ -191,9 +190,9 @@ TEST_F(DispatchFront, ByValueArgumentsForInOutParametersAreNotWritten)
 {
     Variant name = Typed(VT_BOOL, 0x1234), count = Typed(VT_I2, 0), tags(7L);
     ASSERT_EQ(S_OK, Invoke(kGetPublishInfo, {&name, &count, &tags}));
-    EXPECT_EQ(VT_BOOL, name.vt);
-    EXPECT_EQ(0x1234, name.boolVal);
-    EXPECT_EQ(0, count.iVal);
+    EXPECT_EQ(VT_BOOL, (&name)->vt);
+    EXPECT_EQ(0x1234, (&name)->boolVal);
+    EXPECT_EQ(0, (&count)->iVal);
 }
 
 TEST_F(DispatchFront, TooFewVariablesAreABadCountNotATypeMismatch)
@@ -201,7 +200,7 @@ TEST_F(DispatchFront, TooFewVariablesAreABadCountNotATypeMismatch)
     Variant name, count;
     Variant a = RefTo(&name), b = RefTo(&count);
     EXPECT_EQ(DISP_E_BADPARAMCOUNT, Invoke(kGetPublishInfo, {&a, &b}));
-    EXPECT_EQ(VT_EMPTY, name.vt) << "nothing was called";
+    EXPECT_EQ(VT_EMPTY, (&name)->vt) << "nothing was called";
 }
 
 TEST_F(DispatchFront, MissingArgumentArraysAreInvalid)
@@ -210,7 +209,7 @@ TEST_F(DispatchFront, MissingArgumentArraysAreInvalid)
     EXPECT_EQ(E_INVALIDARG, sample_->Invoke(kGetPublishInfo, IID_NULL, 0, DISPATCH_METHOD, &noArguments, nullptr,
                                             nullptr, nullptr));
     Variant name, count, tags;
-    VARIANT args[3] = {tags, count, name};
+    VARIANT args[3] = {tags.Get(), count.Get(), name.Get()};
     DISPPARAMS noNames{args, nullptr, 3, 1};
     EXPECT_EQ(E_INVALIDARG,
               sample_->Invoke(kGetPublishInfo, IID_NULL, 0, DISPATCH_METHOD, &noNames, nullptr, nullptr, nullptr));

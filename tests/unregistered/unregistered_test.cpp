@@ -81,7 +81,7 @@ TEST_F(Unregistered, EveryMethodWorksInsideTheContextAndNothingAfterIt)
         Variant version(6L), email(L"unregistered@quillpost.example"), messenger(static_cast<IDispatch*>(nullptr));
         CallResult initialized = Call(sample.Get(), L"Initialize", {&version, &email, &messenger});
         EXPECT_EQ(S_OK, initialized.hr);
-        EXPECT_EQ(VARIANT_TRUE, initialized.value.boolVal);
+        EXPECT_EQ(VARIANT_TRUE, initialized.value.Get().boolVal);
         EXPECT_TRUE(PumpUntil([] { return !FindVisibleWindows(L"Form1").empty(); })) << "the viewer did not show";
 
         Bstr name, value, help(L"kept");
@@ -103,7 +103,7 @@ TEST_F(Unregistered, EveryMethodWorksInsideTheContextAndNothingAfterIt)
                 resultRef = Variant::RefBstr(result.Put());
         CallResult parsed = Call(sample.Get(), L"ParseCommand", {&command, &argument, &conversation, &resultRef});
         EXPECT_EQ(S_OK, parsed.hr);
-        EXPECT_EQ(VARIANT_TRUE, parsed.value.boolVal);
+        EXPECT_EQ(VARIANT_TRUE, parsed.value.Get().boolVal);
         EXPECT_EQ(L"", result.Text());
 
         EXPECT_EQ(S_OK, Call(sample.Get(), L"Configure", {}).hr);
