@@ -86,21 +86,21 @@ TEST_F(Unregistered, EveryMethodWorksInsideTheContextAndNothingAfterIt)
 
         Bstr name, value, help(L"kept");
         LONG count = 0, tags = 4;
-        Variant nameArg = Variant::RefBstr(name.Put()), countArg = Variant::RefLong(&count),
+        Variant nameArg = Variant::RefBstr(name.InOut()), countArg = Variant::RefLong(&count),
                 tagsArg = Variant::RefLong(&tags);
         EXPECT_EQ(S_OK, Call(sample.Get(), L"GetPublishInfo", {&nameArg, &countArg, &tagsArg}).hr);
         EXPECT_EQ(L"Quill Post", name.Text());
         EXPECT_EQ(1, count);
 
-        Variant index(1L), nameRef = Variant::RefBstr(name.Put()), valueRef = Variant::RefBstr(value.Put()),
-                helpRef = Variant::RefBstr(help.Put());
+        Variant index(1L), nameRef = Variant::RefBstr(name.InOut()), valueRef = Variant::RefBstr(value.InOut()),
+                helpRef = Variant::RefBstr(help.InOut());
         EXPECT_EQ(S_OK, Call(sample.Get(), L"GetPublishCommandInfo", {&index, &nameRef, &valueRef, &helpRef}).hr);
         EXPECT_EQ(L"xquillpost", value.Text());
         EXPECT_EQ(L"kept", help.Text());
 
         Bstr result(L"unchanged");
         Variant command(L"/xquillpost"), argument(L""), conversation(static_cast<IDispatch*>(nullptr)),
-                resultRef = Variant::RefBstr(result.Put());
+                resultRef = Variant::RefBstr(result.InOut());
         CallResult parsed = Call(sample.Get(), L"ParseCommand", {&command, &argument, &conversation, &resultRef});
         EXPECT_EQ(S_OK, parsed.hr);
         EXPECT_EQ(VARIANT_TRUE, parsed.value.Get().boolVal);
