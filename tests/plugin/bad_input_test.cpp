@@ -8,21 +8,7 @@
 namespace quillpost::testing {
 namespace {
 
-class BadInput : public ComTest {
-protected:
-    void SetUp() override
-    {
-        ComTest::SetUp();
-        sample_ = CreateSampleVtable();
-        ASSERT_NE(nullptr, sample_.Get());
-    }
-    void TearDown() override
-    {
-        sample_.Reset();
-        ComTest::TearDown();
-    }
-    ComPtr<_Sample> sample_;
-};
+using BadInput = SampleTest<_Sample>;
 
 TEST_F(BadInput, NullResultPointersAreRefusedAndNothingIsWritten)
 {

@@ -33,20 +33,8 @@ Variant Typed(VARTYPE type, LONGLONG bits = 0)
     return v;
 }
 
-class DispatchFront : public ComTest {
+class DispatchFront : public SampleTest<> {
 protected:
-    void SetUp() override
-    {
-        ComTest::SetUp();
-        sample_ = CreateSample();
-        ASSERT_NE(nullptr, sample_.Get());
-    }
-    void TearDown() override
-    {
-        sample_.Reset();
-        ComTest::TearDown();
-    }
-
     // Arguments in the order written; the first names.size() of them are named, in that order.
     HRESULT Invoke(DISPID id, std::vector<VARIANT*> args, std::vector<DISPID> names = {})
     {
@@ -60,7 +48,6 @@ protected:
         return sample_->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, &result_, nullptr, &argError_);
     }
 
-    ComPtr<IDispatch> sample_;
     Variant result_;
     UINT argError_ = 99;
 };

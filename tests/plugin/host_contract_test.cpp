@@ -8,20 +8,8 @@
 namespace quillpost::testing {
 namespace {
 
-class HostContract : public ComTest {
+class HostContract : public SampleTest<> {
 protected:
-    void SetUp() override
-    {
-        ComTest::SetUp();
-        sample_ = CreateSample();
-        ASSERT_NE(nullptr, sample_.Get());
-    }
-    void TearDown() override
-    {
-        sample_.Reset();
-        ComTest::TearDown();
-    }
-
     CallResult Initialize(const wchar_t* email)
     {
         Variant version(6L), address(email), messenger(static_cast<IDispatch*>(nullptr));
@@ -39,7 +27,6 @@ protected:
         return call;
     }
 
-    ComPtr<IDispatch> sample_;
 };
 
 void ExpectBoolean(const CallResult& call, VARIANT_BOOL expected)

@@ -41,13 +41,12 @@ bool IsAboutControlGettingItsFont(const CWPSTRUCT& message)
     return message.message == WM_SETFONT && WindowText(GetAncestor(message.hwnd, GA_ROOT)) == L"About";
 }
 
-class Reentrancy : public ComTest {
+class Reentrancy : public SampleTest<> {
 protected:
     void SetUp() override
     {
-        ComTest::SetUp();
-        sample_ = CreateSample();
-        ASSERT_NE(nullptr, sample_.Get());
+        SampleTest::SetUp();
+        if (HasFatalFailure()) return;
         hook_ = SetWindowsHookExW(WH_CALLWNDPROC, RunOnceInside, nullptr, GetCurrentThreadId());
         ASSERT_NE(nullptr, hook_);
     }
@@ -55,8 +54,7 @@ protected:
     {
         UnhookWindowsHookEx(hook_);
         g_action = nullptr;
-        sample_.Reset();
-        ComTest::TearDown();
+        SampleTest::TearDown();
     }
 
     CallResult Initialize(const wchar_t* email)
@@ -65,7 +63,6 @@ protected:
         return Call(sample_.Get(), L"Initialize", {&version, &address, &messenger});
     }
 
-    ComPtr<IDispatch> sample_;
     HHOOK hook_ = nullptr;
 };
 

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 #include <wrl/client.h>
 
+#include <type_traits>
+
 #include "quillpost_idl.h"
 
 namespace quillpost::testing {
@@ -23,6 +25,29 @@ protected:
     ComPtr<IDispatch> CreateSample();
     // A new Sample by CLSID, as its vtable interface.
     ComPtr<_Sample> CreateSampleVtable();
+};
+
+// A host holding one Sample for the test: through IDispatch by default, or through the vtable.
+template <typename Interface = IDispatch>
+class SampleTest : public ComTest {
+protected:
+    void SetUp() override
+    {
+        ComTest::SetUp();
+        if constexpr (std::is_same_v<Interface, IDispatch>) {
+            sample_ = CreateSample();
+        } else {
+            sample_ = CreateSampleVtable();
+        }
+        ASSERT_NE(nullptr, sample_.Get());
+    }
+    void TearDown() override
+    {
+        sample_.Reset();
+        ComTest::TearDown();
+    }
+
+    ComPtr<Interface> sample_;
 };
 
 }  // namespace quillpost::testing
