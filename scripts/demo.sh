@@ -6,13 +6,13 @@
 # virtual display that saves a PNG of every window the plug-in opened, then cleans up.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-"$here/setup.sh"
+"$here/setup.sh" demo
 # shellcheck source=scripts/lib.sh
 . "$here/lib.sh"
 
 build_quillpost Quillpost quillpost-host
-use_private_prefix "$BUILD_DIR/wine-demo"
 trap stop_everything EXIT
+use_private_prefix "$BUILD_DIR/wine-demo"
 wine_run() { "$QUILLPOST_ROOT/cmake/wine-run.sh" "$@"; }
 dll=$BUILD_DIR/bin/Quillpost.dll
 host=$BUILD_DIR/host/quillpost-host.exe
