@@ -38,7 +38,6 @@ function(quillpost_add_test_group target)
   endif()
 
   # What the listing step needs, written once the program's path is known.
-  string(REPLACE ";" "\\;" properties "${arg_PROPERTIES}")
   file(GENERATE OUTPUT ${results}/ctest${config_suffix}.cmake CONTENT
 "set(group_name [==[${target}]==])
 set(group_program [==[$<TARGET_FILE:${target}>]==])
@@ -46,7 +45,7 @@ set(group_emulator [==[${emulator}]==])
 set(group_working_directory [==[${arg_WORKING_DIRECTORY}]==])
 set(group_results [==[${results}]==])
 set(group_timeout [==[${arg_TIMEOUT}]==])
-set(group_properties [==[${properties}]==])
+set(group_properties [==[${arg_PROPERTIES}]==])
 set(group_cmake [==[${CMAKE_COMMAND}]==])
 set(group_script [==[${QUILLPOST_GROUPED_TESTS_DIR}/run_test_group.cmake]==])
 include([==[${QUILLPOST_GROUPED_TESTS_DIR}/list_test_group.cmake]==])

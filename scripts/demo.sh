@@ -12,13 +12,13 @@ here=$(cd "$(dirname "$0")" && pwd)
 
 build_quillpost Quillpost quillpost-host
 trap stop_everything EXIT
-use_private_prefix "$BUILD_DIR/wine-demo"
 wine_run() { "$QUILLPOST_ROOT/cmake/wine-run.sh" "$@"; }
 dll=$BUILD_DIR/bin/Quillpost.dll
 host=$BUILD_DIR/host/quillpost-host.exe
 email=${QUILLPOST_EMAIL:-you@quillpost.example}
 
 if [ -n "${DISPLAY:-}" ] && [ -z "${QUILLPOST_HEADLESS:-}" ]; then
+  use_private_prefix "$BUILD_DIR/wine-demo"
   wine_run regsvr32 /s "$dll"
   wine_run "$host" --email "$email"
   wine_run regsvr32 /s /u "$dll"
@@ -26,6 +26,7 @@ if [ -n "${DISPLAY:-}" ] && [ -z "${QUILLPOST_HEADLESS:-}" ]; then
 fi
 
 start_virtual_display
+use_private_prefix "$BUILD_DIR/wine-demo"
 wine_run regsvr32 /s "$dll"
 shots=${QUILLPOST_SCREENSHOTS:-$BUILD_DIR/screenshots}
 rm -rf "$shots" && mkdir -p "$shots"

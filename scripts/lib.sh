@@ -25,14 +25,17 @@ build_quillpost() { build_tree "$BUILD_DIR" toolchain-mingw-i686.cmake "$@"; }
 build_quillpost_clang() { build_tree "$CLANG_BUILD_DIR" toolchain-clang-mingw-i686.cmake "$@"; }
 
 # use_private_prefix DIR: a fresh 32-bit prefix for this run, so that nothing left from earlier runs
-# can hide a fault. Its wineserver stays up until stop_everything, so that each program of the run
-# starts against a warm server.
+# can hide a fault. Start the virtual display first, if there is to be one: the prefix's first
+# processes must see it, and its windows are then unmanaged. Then one wineserver serves the whole
+# run (until stop_everything), so that each program starts against a warm server.
 use_private_prefix() {
   export QUILLPOST_WINEPREFIX="$1" WINEPREFIX="$1" WINEARCH=win32 WINEDEBUG=${WINEDEBUG:--all}
   rm -rf "$WINEPREFIX"
-  mkdir -p "$WINEPREFIX"
-  wineserver -p </dev/null >/dev/null 2>&1 || true
   "$QUILLPOST_ROOT/cmake/wine-run.sh" cmd /c exit >/dev/null 2>&1
+  [ -z "$XVFB_PID" ] || unmanage_windows
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+  wineserver -p </dev/null >/dev/null 2>&1 || true
 }
 
 XVFB_PID=""
@@ -43,7 +46,7 @@ unmanage_windows() {
 }
 
 # Starts Xvfb on a display number that the server itself picks (-displayfd), so that two runs on
-# one machine can never share a display, and exports DISPLAY. Call it after use_private_prefix.
+# one machine can never share a display, and exports DISPLAY. Call it before use_private_prefix.
 start_virtual_display() {
   local number_file
   number_file=$(mktemp)
@@ -53,7 +56,6 @@ start_virtual_display() {
     if [ -s "$number_file" ]; then
       export DISPLAY=":$(tr -d '[:space:]' <"$number_file")"
       rm -f "$number_file"
-      unmanage_windows
       return 0
     fi
     kill -0 "$XVFB_PID" 2>/dev/null || break

@@ -17,8 +17,8 @@ run_tests() {
   shift
   (
     trap stop_everything EXIT
-    use_private_prefix "$dir/wine-tests"
     start_virtual_display
+    use_private_prefix "$dir/wine-tests"
     cd "$dir"
     ctest --output-on-failure --no-tests=error --timeout 180 "$@"
   )
