@@ -69,6 +69,7 @@ if(NOT EXISTS "${exit_file}")
   message(FATAL_ERROR "the program of this test has not run (no ${exit_file})")
 endif()
 file(READ "${exit_file}" exit_code)
+string(STRIP "${exit_code}" exit_code)
 read_log(text)
 
 # --- Checks that the program ended as its results say it should.

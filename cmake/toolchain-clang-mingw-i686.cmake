@@ -19,5 +19,7 @@ set(CMAKE_C_FLAGS_INIT "-pthread")
 set(CMAKE_CXX_FLAGS_INIT
     "-nostdinc++ -isystem ${cxx_headers} -isystem ${cxx_headers}/i686-w64-mingw32 -isystem ${cxx_headers}/backward -pthread")
 foreach(kind EXE SHARED MODULE)
-  set(CMAKE_${kind}_LINKER_FLAGS_INIT "-fuse-ld=bfd -L${QUILLPOST_MINGW_GCC_DIR}")
+  # The compile flags above reach the link line too, where -nostdinc++ has nothing to do.
+  set(CMAKE_${kind}_LINKER_FLAGS_INIT
+      "-fuse-ld=bfd -L${QUILLPOST_MINGW_GCC_DIR} -Wno-unused-command-line-argument")
 endforeach()
