@@ -4,11 +4,15 @@
 # suite spend most of its time starting programs. So each program gets three kinds of CTest entry:
 #
 #   <program>          runs the whole program once (a fixture setup), keeping its XML report
-#                      and its output in <program>.results/
+#                      and its output in <program>.results/<program>/
 #   <Suite>.<Test>     one per test: passes, fails or is skipped as that test did in the run, and
 #                      prints the test's own part of the output
 #   <program>.exit     (fixture cleanup) fails when the program did not end as its results say it
 #                      should: a crash, a hang, an exit code that disagrees with the results
+#
+# A suite whose tests need a process that nothing else has used yet (for instance, one whose web
+# stack has not yet read the proxy setting) runs in a process of its own, as <program>.<Suite>:
+#   set_property(TARGET <program> APPEND PROPERTY QUILLPOST_SEPARATE_SUITES <Suite>)
 #
 # The tests of a program are listed when CTest starts (the program's --gtest_list_tests, run
 # again only when the program is newer than the list), so nothing runs under Wine at build time.
@@ -46,6 +50,7 @@ set(group_working_directory [==[${arg_WORKING_DIRECTORY}]==])
 set(group_results [==[${results}]==])
 set(group_timeout [==[${arg_TIMEOUT}]==])
 set(group_properties [==[${arg_PROPERTIES}]==])
+set(group_separate_suites [==[$<TARGET_PROPERTY:${target},QUILLPOST_SEPARATE_SUITES>]==])
 set(group_cmake [==[${CMAKE_COMMAND}]==])
 set(group_script [==[${QUILLPOST_GROUPED_TESTS_DIR}/run_test_group.cmake]==])
 include([==[${QUILLPOST_GROUPED_TESTS_DIR}/list_test_group.cmake]==])

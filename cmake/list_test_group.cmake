@@ -42,26 +42,53 @@ foreach(line IN LISTS lines)
   endif()
 endforeach()
 
-set(run_args -DGROUP_PROGRAM=${group_program} -DGROUP_RESULTS=${group_results} -DGROUP_TIMEOUT=${group_timeout})
 # The emulator may be a program and its arguments; "|" keeps them one argument here.
 string(REPLACE ";" "|" emulator_arg "${group_emulator}")
 
-add_test(${group_name} "${group_cmake}" -DMODE=run ${run_args} "-DGROUP_EMULATOR=${emulator_arg}"
-         -P "${group_script}")
-set_tests_properties(${group_name} PROPERTIES
-  FIXTURES_SETUP ${group_name}_ran WORKING_DIRECTORY "${group_working_directory}" TIMEOUT ${group_timeout})
-if(group_properties)
-  set_tests_properties(${group_name} PROPERTIES ${group_properties})
-endif()
+# declare_run(NAME FILTER TESTS...): the entry that runs the program once with the GoogleTest
+# filter, the entry that checks how it ended, and one entry per test of that run.
+function(declare_run name filter)
+  set(run_args -DGROUP_PROGRAM=${group_program} -DGROUP_RESULTS=${group_results}/${name}
+               -DGROUP_TIMEOUT=${group_timeout})
+  add_test(${name} "${group_cmake}" -DMODE=run ${run_args} "-DGROUP_EMULATOR=${emulator_arg}"
+           "-DGROUP_FILTER=${filter}" -P "${group_script}")
+  set_tests_properties(${name} PROPERTIES
+    FIXTURES_SETUP ${name}_ran WORKING_DIRECTORY "${group_working_directory}" TIMEOUT ${group_timeout})
+  if(group_properties)
+    set_tests_properties(${name} PROPERTIES ${group_properties})
+  endif()
 
-add_test(${group_name}.exit "${group_cmake}" -DMODE=exit ${run_args} -P "${group_script}")
-set_tests_properties(${group_name}.exit PROPERTIES FIXTURES_CLEANUP ${group_name}_ran TIMEOUT 60)
+  add_test(${name}.exit "${group_cmake}" -DMODE=exit ${run_args} -P "${group_script}")
+  set_tests_properties(${name}.exit PROPERTIES FIXTURES_CLEANUP ${name}_ran TIMEOUT 60)
 
-foreach(test IN LISTS tests)
-  add_test(${test} "${group_cmake}" -DMODE=test ${run_args} -DTEST=${test} -P "${group_script}")
-  set_tests_properties(${test} PROPERTIES
-    FIXTURES_REQUIRED ${group_name}_ran TIMEOUT 60 SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]")
-  if(test MATCHES "(^|\\.|/)DISABLED_")
-    set_tests_properties(${test} PROPERTIES DISABLED ON)
+  foreach(test IN LISTS ARGN)
+    add_test(${test} "${group_cmake}" -DMODE=test ${run_args} -DTEST=${test} -P "${group_script}")
+    set_tests_properties(${test} PROPERTIES
+      FIXTURES_REQUIRED ${name}_ran TIMEOUT 60 SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]")
+    if(test MATCHES "(^|\\.|/)DISABLED_")
+      set_tests_properties(${test} PROPERTIES DISABLED ON)
+    endif()
+  endforeach()
+endfunction()
+
+# Suites that need a process of their own run apart; the program's run leaves them out.
+set(main_tests "${tests}")
+set(excluded "")
+foreach(suite IN LISTS group_separate_suites)
+  set(suite_tests "")
+  foreach(test IN LISTS tests)
+    if(test MATCHES "^${suite}\\.")
+      list(APPEND suite_tests "${test}")
+    endif()
+  endforeach()
+  if(suite_tests)
+    list(REMOVE_ITEM main_tests ${suite_tests})
+    declare_run(${group_name}.${suite} "${suite}.*" ${suite_tests})
+    string(APPEND excluded ":${suite}.*")
   endif()
 endforeach()
+if(excluded)
+  string(SUBSTRING "${excluded}" 1 -1 excluded)
+  set(excluded "-${excluded}")
+endif()
+declare_run(${group_name} "${excluded}" ${main_tests})

@@ -1,5 +1,6 @@
 # The three CTest entries of a GoogleTest program that runs once (see GroupedTests.cmake).
-#   cmake -DMODE=run  -DGROUP_PROGRAM=... -DGROUP_RESULTS=... -DGROUP_EMULATOR=... -DGROUP_TIMEOUT=... -P this
+#   cmake -DMODE=run  -DGROUP_PROGRAM=... -DGROUP_RESULTS=... -DGROUP_EMULATOR=... -DGROUP_TIMEOUT=...
+#         [-DGROUP_FILTER=<GoogleTest filter>] -P this
 #   cmake -DMODE=test -DGROUP_RESULTS=... -DTEST=Suite.Name -P this
 #   cmake -DMODE=exit -DGROUP_RESULTS=... -P this
 # The program's results are GROUP_RESULTS/results.xml (GoogleTest's report), output.log (what it
@@ -46,8 +47,12 @@ if(MODE STREQUAL "run")
   # Ends the program a little before CTest would end this entry, so the log survives.
   math(EXPR timeout "${GROUP_TIMEOUT} - 20")
   string(TIMESTAMP started "%s")
+  set(filter_argument "")
+  if(GROUP_FILTER)
+    set(filter_argument "--gtest_filter=${GROUP_FILTER}")
+  endif()
   execute_process(
-    COMMAND ${emulator} "${GROUP_PROGRAM}" "--gtest_output=xml:${xml_argument}"
+    COMMAND ${emulator} "${GROUP_PROGRAM}" "--gtest_output=xml:${xml_argument}" ${filter_argument}
     OUTPUT_FILE "${log}" ERROR_FILE "${log}" RESULT_VARIABLE exit_code TIMEOUT ${timeout})
   string(TIMESTAMP ended "%s")
   math(EXPR seconds "${ended} - ${started}")
