@@ -16,8 +16,8 @@ list(GET gcc_dirs 0 QUILLPOST_MINGW_GCC_DIR)
 set(cxx_headers ${QUILLPOST_MINGW_GCC_DIR}/include/c++)
 
 set(CMAKE_C_FLAGS_INIT "-pthread")
-set(CMAKE_CXX_FLAGS_INIT
-    "-nostdinc++ -isystem ${cxx_headers} -isystem ${cxx_headers}/i686-w64-mingw32 -isystem ${cxx_headers}/backward -pthread")
+set(CMAKE_CXX_FLAGS_INIT "-nostdinc++ -isystem ${cxx_headers} -isystem ${cxx_headers}/i686-w64-mingw32")
+string(APPEND CMAKE_CXX_FLAGS_INIT " -isystem ${cxx_headers}/backward -pthread")
 foreach(kind EXE SHARED MODULE)
   # The compile flags above reach the link line too, where -nostdinc++ has nothing to do.
   set(CMAKE_${kind}_LINKER_FLAGS_INIT

@@ -45,7 +45,8 @@ if [ ! -f "$WINEPREFIX/.quillpost-ready" ]; then
       wineboot -i </dev/null >/dev/null 2>&1
       install_fonts
       # A program that crashes gets a backtrace on its error output and ends; no dialog waits.
-      wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
+      wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+        </dev/null >/dev/null 2>&1
       touch "$WINEPREFIX/.quillpost-ready"
     fi
   ) 9>"$WINEPREFIX.lock"
