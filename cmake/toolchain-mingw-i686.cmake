@@ -1,4 +1,4 @@
-# Cross-compiles the 32-bit plug-in with mingw-w64 and runs what it builds under Wine.
+# Cross-compiles the 32-bit plug-in with mingw-w64's GCC and runs what it builds under Wine.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86)
 
@@ -12,8 +12,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 
-set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh)
+# Tests run under Wine, in a prefix inside the build tree unless QUILLPOST_WINEPREFIX names one.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/wine-run.sh --prefix ${CMAKE_BINARY_DIR}/wine)
 
-# Where widl finds oaidl.idl and stdole2.tlb on Debian.
-set(QUILLPOST_IDL_INCLUDE /usr/include/wine/wine/windows CACHE PATH "Directory holding oaidl.idl")
+# Where widl finds stdole2.tlb on Debian (Wine's PE libraries).
 set(QUILLPOST_TLB_SEARCH /usr/lib/i386-linux-gnu/wine/i386-windows CACHE PATH "Directory holding stdole2.tlb")

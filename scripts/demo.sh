@@ -8,12 +8,11 @@
 # DLL's path and finds the plug-in through the DLL's own manifest.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-"$here/setup.sh"
+"$here/setup.sh" demo
 # shellcheck source=scripts/lib.sh
 . "$here/lib.sh"
 
 build_quillpost Quillpost quillpost-host
-use_private_prefix "$BUILD_DIR/wine-demo"
 trap stop_everything EXIT
 wine_run() { "$QUILLPOST_ROOT/cmake/wine-run.sh" "$@"; }
 dll=$BUILD_DIR/bin/Quillpost.dll
@@ -32,6 +31,7 @@ else
 fi
 
 if [ -n "${DISPLAY:-}" ] && [ -z "${QUILLPOST_HEADLESS:-}" ]; then
+  use_private_prefix "$BUILD_DIR/wine-demo"
   register
   wine_run "$host" "${plugin_args[@]}" --email "$email"
   unregister
@@ -39,6 +39,7 @@ if [ -n "${DISPLAY:-}" ] && [ -z "${QUILLPOST_HEADLESS:-}" ]; then
 fi
 
 start_virtual_display
+use_private_prefix "$BUILD_DIR/wine-demo"
 register
 shots=${QUILLPOST_SCREENSHOTS:-$BUILD_DIR/screenshots}
 rm -rf "$shots" && mkdir -p "$shots"

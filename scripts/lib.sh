@@ -1,24 +1,41 @@
-# Shared by the scripts: the build, a private Wine prefix and a virtual display.
+# Shared by the scripts: the builds, a private Wine prefix and a virtual display.
 # shellcheck shell=bash
 
 QUILLPOST_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 BUILD_DIR=${BUILD_DIR:-$QUILLPOST_ROOT/build}
+# The second compiler's tree lies inside the first's, so that everything a run makes is in build/.
+CLANG_BUILD_DIR=${CLANG_BUILD_DIR:-$BUILD_DIR/clang}
+QUILLPOST_JOBS=${QUILLPOST_JOBS:-$(nproc)}
 
-# build_quillpost [TARGET...]: configures (tests included, so that one build tree serves every
-# script) and builds the given targets, or everything.
-build_quillpost() {
-  cmake -S "$QUILLPOST_ROOT" -B "$BUILD_DIR" -DBUILD_TESTING=ON \
-    -DCMAKE_TOOLCHAIN_FILE="$QUILLPOST_ROOT/cmake/toolchain-mingw-i686.cmake" >/dev/null
+# build_tree DIR TOOLCHAIN [TARGET...]: configures (tests included, so that one build tree serves
+# every script) and builds the given targets, or everything.
+build_tree() {
+  local dir=$1 toolchain=$2
+  shift 2
+  cmake -S "$QUILLPOST_ROOT" -B "$dir" -DBUILD_TESTING=ON \
+    -DCMAKE_TOOLCHAIN_FILE="$QUILLPOST_ROOT/cmake/$toolchain" >/dev/null
   local targets=()
   for target in "$@"; do targets+=(--target "$target"); done
-  cmake --build "$BUILD_DIR" -j "$(nproc)" "${targets[@]}"
+  cmake --build "$dir" -j "$QUILLPOST_JOBS" "${targets[@]}"
 }
 
-# A fresh 32-bit prefix for this run: nothing left from earlier runs can hide a fault.
+# build_quillpost [TARGET...]: the GCC build in $BUILD_DIR.
+build_quillpost() { build_tree "$BUILD_DIR" toolchain-mingw-i686.cmake "$@"; }
+# build_quillpost_clang [TARGET...]: the Clang build in $CLANG_BUILD_DIR.
+build_quillpost_clang() { build_tree "$CLANG_BUILD_DIR" toolchain-clang-mingw-i686.cmake "$@"; }
+
+# use_private_prefix DIR: a fresh 32-bit prefix for this run, so that nothing left from earlier runs
+# can hide a fault. Start the virtual display first, if there is to be one: the prefix's first
+# processes must see it, and its windows are then unmanaged. Then one wineserver serves the whole
+# run (until stop_everything), so that each program starts against a warm server.
 use_private_prefix() {
   export QUILLPOST_WINEPREFIX="$1" WINEPREFIX="$1" WINEARCH=win32 WINEDEBUG=${WINEDEBUG:--all}
   rm -rf "$WINEPREFIX"
   "$QUILLPOST_ROOT/cmake/wine-run.sh" cmd /c exit >/dev/null 2>&1
+  [ -z "$XVFB_PID" ] || unmanage_windows
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+  wineserver -p </dev/null >/dev/null 2>&1 || true
 }
 
 XVFB_PID=""
@@ -29,7 +46,7 @@ unmanage_windows() {
 }
 
 # Starts Xvfb on a display number that the server itself picks (-displayfd), so that two runs on
-# one machine can never share a display, and exports DISPLAY.
+# one machine can never share a display, and exports DISPLAY. Call it before use_private_prefix.
 start_virtual_display() {
   local number_file
   number_file=$(mktemp)
@@ -39,7 +56,6 @@ start_virtual_display() {
     if [ -s "$number_file" ]; then
       export DISPLAY=":$(tr -d '[:space:]' <"$number_file")"
       rm -f "$number_file"
-      unmanage_windows
       return 0
     fi
     kill -0 "$XVFB_PID" 2>/dev/null || break

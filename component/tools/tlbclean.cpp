@@ -1,4 +1,5 @@
-// Build step: makes widl's type library say exactly what the IDL says.
+// Build step: makes widl's type library say exactly what the IDL says. It runs on the build
+// machine (see cmake/HostTool.cmake), so it uses nothing but standard C++.
 //
 // widl names every unnamed parameter ("a", "b", ...), so the [out, retval] results would
 // appear named to a reader, and it stamps "Created by WIDL ... at <date>" into the
@@ -10,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -37,21 +39,26 @@ public:
 
     bool Has(std::size_t at, std::size_t size) const { return at <= bytes_.size() && size <= bytes_.size() - at; }
 
+    // The library is little-endian whatever machine the build runs on.
     bool Read(std::size_t at, std::int32_t& value) const
     {
         if (!Has(at, 4)) return false;
-        std::memcpy(&value, &bytes_[at], 4);
+        value = static_cast<std::int32_t>(Unsigned(at, 4));
         return true;
     }
 
     bool Read16(std::size_t at, std::int16_t& value) const
     {
         if (!Has(at, 2)) return false;
-        std::memcpy(&value, &bytes_[at], 2);
+        value = static_cast<std::int16_t>(Unsigned(at, 2));
         return true;
     }
 
-    void Write(std::size_t at, std::int32_t value) { std::memcpy(&bytes_[at], &value, 4); }
+    void Write(std::size_t at, std::int32_t value)
+    {
+        const auto bits = static_cast<std::uint32_t>(value);
+        for (std::size_t i = 0; i < 4; ++i) bytes_[at + i] = static_cast<unsigned char>(bits >> (8 * i));
+    }
     void Blank(const Segment& segment)
     {
         if (segment.offset >= 0 && Has(segment.offset, segment.length))
@@ -60,6 +67,13 @@ public:
     const std::vector<unsigned char>& Bytes() const { return bytes_; }
 
 private:
+    std::uint32_t Unsigned(std::size_t at, std::size_t size) const
+    {
+        std::uint32_t value = 0;
+        for (std::size_t i = 0; i < size; ++i) value |= std::uint32_t{bytes_[at + i]} << (8 * i);
+        return value;
+    }
+
     std::vector<unsigned char> bytes_;
 };
 

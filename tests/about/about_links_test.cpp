@@ -9,6 +9,7 @@
 #include "base/addresses.h"
 #include "explorer_records.h"
 #include "support/com_test.h"
+#include "support/platform.h"
 #include "support/windows.h"
 
 namespace quillpost::testing {
@@ -29,6 +30,7 @@ class AboutLinks : public ComTest {
 protected:
     void SetUp() override
     {
+        QUILLPOST_UNDER_WINE_ONLY("clicks with the real mouse");
         ComTest::SetUp();
         ASSERT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(StandInBesideAboutTests().c_str()))
             << "the recording explorer.exe must lie beside the test program";

@@ -7,6 +7,7 @@
 #include "about_window.h"
 #include "base/addresses.h"
 #include "support/com_test.h"
+#include "support/platform.h"
 #include "support/windows.h"
 
 namespace quillpost::testing {
@@ -120,6 +121,7 @@ TEST_F(AboutWindow, EveryControlUsesMsSansSerifAndOnlyTheLinksAreUnderlined)
 
 TEST_F(AboutWindow, OkHasTheFocusAndNoLabelCanTakeIt)
 {
+    QUILLPOST_UNDER_WINE_ONLY("presses keys on the real keyboard");
     ComPtr<IDispatch> sample = CreateSample();
     HWND about = OpenAbout(sample.Get());
     ASSERT_NE(nullptr, about);
@@ -171,6 +173,7 @@ TEST_F(AboutWindow, ClosedAndShownAgainItLooksTheSame)
 
 TEST_F(AboutWindow, ClickingOkClosesIt)
 {
+    QUILLPOST_UNDER_WINE_ONLY("clicks with the real mouse");
     ComPtr<IDispatch> sample = CreateSample();
     HWND about = OpenAbout(sample.Get());
     ASSERT_NE(nullptr, about);
@@ -180,6 +183,7 @@ TEST_F(AboutWindow, ClickingOkClosesIt)
 
 TEST_F(AboutWindow, EscapeClosesIt)
 {
+    QUILLPOST_UNDER_WINE_ONLY("presses keys on the real keyboard");
     ComPtr<IDispatch> sample = CreateSample();
     ASSERT_NE(nullptr, OpenAbout(sample.Get()));
     PressKey(VK_ESCAPE);
@@ -188,6 +192,7 @@ TEST_F(AboutWindow, EscapeClosesIt)
 
 TEST_F(AboutWindow, EnterPressesOk)
 {
+    QUILLPOST_UNDER_WINE_ONLY("presses keys on the real keyboard");
     ComPtr<IDispatch> sample = CreateSample();
     ASSERT_NE(nullptr, OpenAbout(sample.Get()));
     PressKey(VK_RETURN);

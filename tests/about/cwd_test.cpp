@@ -7,6 +7,7 @@
 #include "about_window.h"
 #include "explorer_records.h"
 #include "support/com_test.h"
+#include "support/platform.h"
 #include "support/windows.h"
 
 namespace quillpost::testing {
@@ -16,6 +17,7 @@ class AboutLinksFromAnotherFolder : public ComTest {};
 
 TEST_F(AboutLinksFromAnotherFolder, AStandInInTheCurrentFolderAloneIsNotRun)
 {
+    QUILLPOST_UNDER_WINE_ONLY("clicks with the real mouse");
     ASSERT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW((TestProgramFolder() + L"\\explorer.exe").c_str()))
         << "this test program must not have a stand-in beside it";
     ExplorerRecords records;

@@ -10,6 +10,7 @@
 #include "about/shell.h"
 #include "base/system_error.h"
 #include "explorer_records.h"
+#include "support/platform.h"
 
 namespace quillpost::testing {
 namespace {
@@ -82,6 +83,7 @@ TEST(AboutShell, RelativePathEntriesAreNotSearched)
 
 TEST(AboutShell, APlantedExplorerInTheCurrentFolderIsPassedOver)
 {
+    QUILLPOST_UNDER_WINE_ONLY("expects explorer.exe in the system folder, where Wine keeps it");
     PlantedExplorer planted;
     const std::wstring emptyProgramFolder = MakeTemporaryFolder(L"qpa");
     CurrentFolder inside(planted.Folder());

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "base/addresses.h"
+#include "support/platform.h"
 #include "support/windows.h"
 #include "viewer/recording_proxy.h"
 #include "viewer/viewer_test.h"
@@ -30,7 +31,9 @@ class ViewerBrowser : public ViewerTest {
 protected:
     void SetUp() override
     {
+        QUILLPOST_UNDER_WINE_ONLY("points the user's Internet proxy setting at a recording proxy");
         ASSERT_NE(0, proxy_.Port());
+        setting_ = std::make_unique<ProxySetting>(proxy_.Port());
         ASSERT_TRUE(setting_->Applied());
         ViewerTest::SetUp();
     }
@@ -48,7 +51,7 @@ protected:
     }
 
     RecordingProxy proxy_;
-    std::unique_ptr<ProxySetting> setting_ = std::make_unique<ProxySetting>(proxy_.Port());
+    std::unique_ptr<ProxySetting> setting_;
 };
 
 TEST_F(ViewerBrowser, ShowingRequestsTheForumPageOnce)

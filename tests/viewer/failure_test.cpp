@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/raii.h"
+#include "support/platform.h"
 #include "support/windows.h"
 #include "viewer/viewer_test.h"
 
@@ -51,7 +52,14 @@ private:
     bool applied_ = false;
 };
 
-using ViewerFailure = ViewerTest;
+class ViewerFailure : public ViewerTest {
+protected:
+    void SetUp() override
+    {
+        QUILLPOST_UNDER_WINE_ONLY("rewrites the machine-wide registration of the web browser control");
+        ViewerTest::SetUp();
+    }
+};
 
 TEST_F(ViewerFailure, ABrowserThatCannotBeCreatedFailsTheShowingCall)
 {

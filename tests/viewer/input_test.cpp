@@ -2,6 +2,7 @@
 // its title strip, minimize it with the drawn bar, close it with the drawn cross or Alt+F4.
 #include <gtest/gtest.h>
 
+#include "support/platform.h"
 #include "support/windows.h"
 #include "viewer/viewer_test.h"
 
@@ -18,6 +19,7 @@ class ViewerInput : public ViewerTest {
 protected:
     void SetUp() override
     {
+        QUILLPOST_UNDER_WINE_ONLY("moves the real mouse and presses keys");
         ViewerTest::SetUp();
         ASSERT_EQ(S_OK, Initialize(L"user@example.com").hr);
         viewer_ = Viewer();

@@ -1,0 +1,94 @@
+# Read by CTest when it starts (see GroupedTests.cmake): lists the tests of one GoogleTest program
+# and declares the entry that runs the program, one entry per test and the entry that checks how
+# the program ended. The variables group_* come from the file that includes this one.
+
+set(list_file ${group_results}/tests.txt)
+
+# The program's own list of its tests, asked again only when the program changed.
+if(NOT EXISTS "${group_program}")
+  add_test(${group_name} ${group_name}-NOT_BUILT)
+  return()
+endif()
+if(NOT EXISTS "${list_file}" OR "${group_program}" IS_NEWER_THAN "${list_file}")
+  execute_process(
+    COMMAND ${group_emulator} "${group_program}" --gtest_list_tests
+    WORKING_DIRECTORY "${group_working_directory}"
+    OUTPUT_VARIABLE listing ERROR_VARIABLE listing_errors RESULT_VARIABLE listed TIMEOUT 120)
+  if(NOT listed EQUAL 0)
+    file(REMOVE "${list_file}")
+    message(WARNING "${group_program} --gtest_list_tests failed (${listed}):\n${listing}${listing_errors}")
+    add_test(${group_name} "${group_cmake}" -E echo "cannot list the tests of ${group_program}: ${listed}")
+    set_tests_properties(${group_name} PROPERTIES WILL_FAIL ON)
+    return()
+  endif()
+  file(MAKE_DIRECTORY "${group_results}")
+  file(WRITE "${list_file}" "${listing}")
+else()
+  file(READ "${list_file}" listing)
+endif()
+
+# "Suite.\n  Test\n  Other\n" (with "  # GetParam() = ..." after parameterised ones).
+string(REPLACE "\r" "" listing "${listing}")
+string(REPLACE ";" "" listing "${listing}")
+string(REPLACE "\n" ";" lines "${listing}")
+set(tests "")
+set(suite "")
+foreach(line IN LISTS lines)
+  string(REGEX REPLACE " *#.*$" "" line "${line}")
+  if(line MATCHES "^([^ ].*\\.)$")
+    set(suite "${CMAKE_MATCH_1}")
+  elseif(line MATCHES "^  +([^ ]+)$" AND suite)
+    list(APPEND tests "${suite}${CMAKE_MATCH_1}")
+  endif()
+endforeach()
+
+# The emulator may be a program and its arguments; "|" keeps them one argument here.
+string(REPLACE ";" "|" emulator_arg "${group_emulator}")
+
+# declare_run(NAME FILTER TESTS...): the entry that runs the program once with the GoogleTest
+# filter, the entry that checks how it ended, and one entry per test of that run.
+function(declare_run name filter)
+  set(run_args -DGROUP_PROGRAM=${group_program} -DGROUP_RESULTS=${group_results}/${name}
+               -DGROUP_TIMEOUT=${group_timeout})
+  add_test(${name} "${group_cmake}" -DMODE=run ${run_args} "-DGROUP_EMULATOR=${emulator_arg}"
+           "-DGROUP_FILTER=${filter}" -P "${group_script}")
+  set_tests_properties(${name} PROPERTIES
+    FIXTURES_SETUP ${name}_ran WORKING_DIRECTORY "${group_working_directory}" TIMEOUT ${group_timeout})
+  if(group_properties)
+    set_tests_properties(${name} PROPERTIES ${group_properties})
+  endif()
+
+  add_test(${name}.exit "${group_cmake}" -DMODE=exit ${run_args} -P "${group_script}")
+  set_tests_properties(${name}.exit PROPERTIES FIXTURES_CLEANUP ${name}_ran TIMEOUT 60)
+
+  foreach(test IN LISTS ARGN)
+    add_test(${test} "${group_cmake}" -DMODE=test ${run_args} -DTEST=${test} -P "${group_script}")
+    set_tests_properties(${test} PROPERTIES
+      FIXTURES_REQUIRED ${name}_ran TIMEOUT 60 SKIP_REGULAR_EXPRESSION "\\[  SKIPPED \\]")
+    if(test MATCHES "(^|\\.|/)DISABLED_")
+      set_tests_properties(${test} PROPERTIES DISABLED ON)
+    endif()
+  endforeach()
+endfunction()
+
+# Suites that need a process of their own run apart; the program's run leaves them out.
+set(main_tests "${tests}")
+set(excluded "")
+foreach(suite IN LISTS group_separate_suites)
+  set(suite_tests "")
+  foreach(test IN LISTS tests)
+    if(test MATCHES "^${suite}\\.")
+      list(APPEND suite_tests "${test}")
+    endif()
+  endforeach()
+  if(suite_tests)
+    list(REMOVE_ITEM main_tests ${suite_tests})
+    declare_run(${group_name}.${suite} "${suite}.*" ${suite_tests})
+    string(APPEND excluded ":${suite}.*")
+  endif()
+endforeach()
+if(excluded)
+  string(SUBSTRING "${excluded}" 1 -1 excluded)
+  set(excluded "-${excluded}")
+endif()
+declare_run(${group_name} "${excluded}" ${main_tests})
