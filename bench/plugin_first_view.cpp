@@ -1,6 +1,7 @@
 // The viewer's way to the same first view, as the host takes it: create the plug-in by its
 // ProgID and call Initialize by name. Prints how long that took from main and the memory that
-// loading the plug-in and showing the viewer committed.
+// loading the plug-in, its type library (the first name looked up) and showing the viewer (the
+// call itself) committed.
 //
 // With --trace it also loads the DLL by itself first and watches the viewer's windows through
 // hooks, to split the time into module load, class factory, type library and the viewer's steps.
@@ -85,6 +86,7 @@ int main(int argc, char** argv)
     DISPID initialize = 0;
     if (FAILED(plugin->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &initialize))) return 5;
     const long long named = Ticks();
+    const long long memoryNamed = bench::CommittedPrivateBytes();
     bench::FirstViewTrace steps;
     if (trace && !bench::StartTrace(&steps)) return 6;
     const long long invoking = Ticks();
@@ -101,7 +103,8 @@ int main(int argc, char** argv)
         .Add("end", end)
         .Add("probe", probe)
         .Add("memory_load", memoryLoaded - memoryStart)
-        .Add("memory_show", memoryShown - memoryLoaded);
+        .Add("memory_names", memoryNamed - memoryLoaded)
+        .Add("memory_show", memoryShown - memoryNamed);
     if (trace) {
         // Each step ends where the next begins, less the hooks' memory walks between them.
         report.Add("com", comReady - start)
