@@ -5,7 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "support/com_test.h"
+#include "support/dispatch.h"
 #include "support/module.h"
+#include "support/windows.h"
 
 namespace quillpost::testing {
 namespace {
@@ -76,6 +79,60 @@ TEST(GuestRuntime, LoadingAndUnloadingLeavesNothingBehind)
     EXPECT_EQ(slot, NextTlsSlot());
     // A page or two of heap may settle differently; 200 unloads that each kept a little would not.
     EXPECT_LT(CommittedPrivateBytes() - memory, 64 * 1024);
+}
+
+// One apartment of a race: creates the plug-in, waits for the start, then shows its first viewer.
+struct Racer {
+    HANDLE start = nullptr;
+    HRESULT initialized = E_FAIL;
+    bool hasViewer = false;
+};
+
+DWORD WINAPI ShowFirstViewerAtTheStart(void* parameter)
+{
+    auto* racer = static_cast<Racer*>(parameter);
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
+    {
+        CLSID clsid{};
+        ComPtr<IDispatch> sample;
+        if (SUCCEEDED(CLSIDFromProgID(kProgId, &clsid)) &&
+            SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&sample)))) {
+            WaitForSingleObject(racer->start, INFINITE);
+            Variant version(6L), email(L"race@quillpost.example"), messenger(static_cast<IDispatch*>(nullptr));
+            racer->initialized = Call(sample.Get(), L"Initialize", {&version, &email, &messenger}).hr;
+            for (HWND window : FindTopLevelWindows(L"Form1"))
+                racer->hasViewer |= GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId();
+        }
+        CloseProcessWindows();
+    }
+    CoUninitialize();
+    return 0;
+}
+
+// The DLL's first function-local statics (its window classes) are reached by several apartments
+// at once: each must still find them set up exactly once.
+TEST(GuestRuntime, ApartmentsShowingTheirFirstViewerAtOnceEachGetOne)
+{
+    ASSERT_EQ(nullptr, GetModuleHandleW(kDllName)) << "the test needs the DLL not yet loaded";
+    HANDLE start = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    ASSERT_NE(nullptr, start);
+    constexpr int kApartments = 4;
+    Racer racers[kApartments];
+    HANDLE threads[kApartments] = {};
+    for (int i = 0; i < kApartments; ++i) {
+        racers[i].start = start;
+        threads[i] = CreateThread(nullptr, 0, ShowFirstViewerAtTheStart, &racers[i], 0, nullptr);
+        ASSERT_NE(nullptr, threads[i]);
+    }
+    Sleep(200);  // every apartment has its object and waits at the start
+    SetEvent(start);
+    for (int i = 0; i < kApartments; ++i) {
+        EXPECT_TRUE(WaitPumping(threads[i]));
+        CloseHandle(threads[i]);
+        EXPECT_EQ(S_OK, racers[i].initialized) << "apartment " << i;
+        EXPECT_TRUE(racers[i].hasViewer) << "apartment " << i;
+    }
+    CloseHandle(start);
 }
 
 }  // namespace
