@@ -47,14 +47,16 @@ inline Series Ratios(const Series& numerators, const Series& denominators)
     return ratios;
 }
 
-// "ratio M (minimums m; pairs p..q; bar b)": the medians' ratio first; the minimums' ratio is the
-// one least disturbed by other work on the machine.
+// "ratio M (minimums m; pairs: median p, q-r; bar b)": the medians' ratio first. Each pair ran
+// back to back, so the median of the pairs' own ratios and the minimums' ratio are the figures
+// least disturbed by other work on the machine.
 inline std::string RatioText(const Series& ours, const Series& baseline, double bar)
 {
     const Series pairs = Ratios(ours, baseline);
-    char text[160];
-    std::snprintf(text, sizeof(text), "ratio %.2f (minimums %.2f; pairs %.2f-%.2f; bar %.2f)",
-                  ours.Median() / baseline.Median(), ours.Min() / baseline.Min(), pairs.Min(), pairs.Max(), bar);
+    char text[192];
+    std::snprintf(text, sizeof(text), "ratio %.2f (minimums %.2f; pairs: median %.2f, %.2f-%.2f; bar %.2f)",
+                  ours.Median() / baseline.Median(), ours.Min() / baseline.Min(), pairs.Median(), pairs.Min(),
+                  pairs.Max(), bar);
     return text;
 }
 
