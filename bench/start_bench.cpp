@@ -147,7 +147,7 @@ void PrintBreakdown(const std::wstring& plugin, const std::wstring& minimal, con
 
 int main(int argc, char** argv)
 {
-    const int rounds = argc > 1 ? std::max(2, std::atoi(argv[1])) : 20;
+    const int rounds = argc > 1 ? std::max(2, std::atoi(argv[1])) : 30;
     const int tracedRuns = argc > 2 ? std::max(1, std::atoi(argv[2])) : 7;
     // A window of our own for the whole run keeps Wine's desktop process alive between the runs.
     HWND keeper = CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", L"start_bench", WS_POPUP, -10, -10, 1, 1, nullptr,

@@ -6,7 +6,7 @@
 #   P3 footprint: the DLL's bytes and imports, committed private memory for loading the plug-in
 #      and showing the viewer against the minimal host, and the skin's share of it.
 # Each pair runs interleaved in one run; min / median / max, since the machine is noisy.
-# BENCH_ROUNDS (default 20) and BENCH_TRACES (default 7) set how many runs P1 and P3 take.
+# BENCH_ROUNDS (default 30) and BENCH_TRACES (default 7) set how many runs P1 and P3 take.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 "$here/setup.sh"
@@ -24,5 +24,5 @@ run="$QUILLPOST_ROOT/cmake/wine-run.sh"
 dll="$BUILD_DIR/bin/Quillpost.dll"
 imports=$(i686-w64-mingw32-objdump -p "$dll" | awk '/DLL Name:/ {printf "%s ", $3}')
 echo "P3 Quillpost.dll $(stat -c %s "$dll") bytes (bar 65536); imports: ${imports% }"
-"$run" "$BUILD_DIR/bin/start_bench.exe" "${BENCH_ROUNDS:-20}" "${BENCH_TRACES:-7}"
+"$run" "$BUILD_DIR/bin/start_bench.exe" "${BENCH_ROUNDS:-30}" "${BENCH_TRACES:-7}"
 "$run" "$BUILD_DIR/bin/dispatch_bench.exe" | sed -e '/^P2 /!s/^/P2 /'
