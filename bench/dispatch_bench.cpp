@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 
+#include "bench/stats.h"
 #include "quillpost_idl.h"
 
 using Microsoft::WRL::ComPtr;
@@ -14,14 +15,15 @@ using Microsoft::WRL::ComPtr;
 namespace {
 
 constexpr int kIterations = 20000;
+constexpr int kPairRounds = 61, kPairIterations = 2000;  // short rounds, so that few are disturbed
 
 template <typename Body>
-double NanosecondsPerCall(Body body)
+double NanosecondsPerCall(Body body, int iterations = kIterations)
 {
     const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < kIterations; ++i) body();
+    for (int i = 0; i < iterations; ++i) body();
     const auto elapsed = std::chrono::steady_clock::now() - start;
-    return std::chrono::duration<double, std::nano>(elapsed).count() / kIterations;
+    return std::chrono::duration<double, std::nano>(elapsed).count() / iterations;
 }
 
 SIZE_T PrivateBytes()
@@ -73,8 +75,8 @@ void InvokeGetPublishInfoWithVariables(IDispatch* sample, DISPID id)
     for (VARIANT& variable : variables) VariantClear(&variable);
 }
 
-// The same typed call straight through the platform's ITypeInfo::Invoke, as before the front.
-void InvokeGetPublishInfoOnPlatform(ITypeInfo* typeInfo, IUnknown* vtable, DISPID id)
+// The same call through the platform's own dispatch on the type information, the floor for Invoke.
+void TypeInfoInvokeGetPublishInfo(ITypeInfo* typeInfo, IUnknown* sample, DISPID id)
 {
     BSTR name = nullptr;
     LONG commands = 0, tags = 0;
@@ -85,26 +87,35 @@ void InvokeGetPublishInfoOnPlatform(ITypeInfo* typeInfo, IUnknown* vtable, DISPI
     DISPPARAMS params{args, nullptr, 3, 0};
     VARIANT result;
     VariantInit(&result);
-    typeInfo->Invoke(vtable, id, DISPATCH_METHOD, &params, &result, nullptr, nullptr);
+    typeInfo->Invoke(sample, id, DISPATCH_METHOD, &params, &result, nullptr, nullptr);
     SysFreeString(name);
 }
 
-// Times the three ways of one call in alternating blocks, so that load from elsewhere on the
-// machine falls on all of them alike.
-void CompareCallPaths(IDispatch* sample, ITypeInfo* typeInfo, IUnknown* vtable, DISPID id)
+// Invoke against ITypeInfo::Invoke in alternating rounds, so that the machine's noise hits both.
+void PrintInvokePair(IDispatch* sample, ITypeInfo* typeInfo, _Sample* vtable, DISPID id)
 {
-    constexpr int kRounds = 50;
-    double platform = 0, typed = 0, variables = 0;
-    for (int round = 0; round < kRounds; ++round) {
-        platform += NanosecondsPerCall([&] { InvokeGetPublishInfoOnPlatform(typeInfo, vtable, id); });
-        typed += NanosecondsPerCall([&] { InvokeGetPublishInfo(sample, id); });
-        variables += NanosecondsPerCall([&] { InvokeGetPublishInfoWithVariables(sample, id); });
+    bench::Series invoke, typeInfoInvoke;
+    for (int round = 0; round < kPairRounds; ++round) {
+        invoke.Add(NanosecondsPerCall([&] { InvokeGetPublishInfo(sample, id); }, kPairIterations));
+        typeInfoInvoke.Add(NanosecondsPerCall([&] { TypeInfoInvokeGetPublishInfo(typeInfo, vtable, id); },
+                                              kPairIterations));
     }
-    platform /= kRounds, typed /= kRounds, variables /= kRounds;
-    std::printf("GetPublishInfo, interleaved, %d x %d calls each:\n", kRounds, kIterations);
-    std::printf("  typed, ITypeInfo::Invoke alone   %8.0f ns\n", platform);
-    std::printf("  typed, Invoke                    %8.0f ns  (%.2fx the platform alone)\n", typed, typed / platform);
-    std::printf("  variables by reference, Invoke   %8.0f ns  (%.2fx typed)\n", variables, variables / typed);
+    std::printf("P2 GetPublishInfo, Invoke against ITypeInfo::Invoke (%d x %d calls)  Quillpost %s  platform %s ns  %s\n",
+                kPairRounds, kPairIterations, invoke.Summary().c_str(), typeInfoInvoke.Summary().c_str(),
+                bench::RatioText(invoke, typeInfoInvoke, 1.10).c_str());
+}
+
+// A script's call (each argument a variable by reference) against the same typed call, alternating.
+void PrintVariablesPair(IDispatch* sample, DISPID id)
+{
+    bench::Series variables, typed;
+    for (int round = 0; round < kPairRounds; ++round) {
+        variables.Add(NanosecondsPerCall([&] { InvokeGetPublishInfoWithVariables(sample, id); }, kPairIterations));
+        typed.Add(NanosecondsPerCall([&] { InvokeGetPublishInfo(sample, id); }, kPairIterations));
+    }
+    std::printf("P2 GetPublishInfo, variables by reference against typed Invoke (%d x %d calls)  variables %s  typed %s ns  %s\n",
+                kPairRounds, kPairIterations, variables.Summary().c_str(), typed.Summary().c_str(),
+                bench::RatioText(variables, typed, 1.50).c_str());
 }
 
 void InvokeParseCommand(IDispatch* sample, DISPID id, BSTR command)
@@ -137,10 +148,10 @@ int main()
     ComPtr<_Sample> vtable;
     sample->QueryInterface(IID__Sample, reinterpret_cast<void**>(vtable.GetAddressOf()));
     LPOLESTR names[] = {const_cast<LPOLESTR>(L"GetPublishInfo")};
+    LPOLESTR parseCommandName[] = {const_cast<LPOLESTR>(L"ParseCommand")};
     DISPID publishInfo = 0, parseCommand = 0;
     sample->GetIDsOfNames(IID_NULL, names, 1, 0, &publishInfo);
-    names[0] = const_cast<LPOLESTR>(L"ParseCommand");
-    sample->GetIDsOfNames(IID_NULL, names, 1, 0, &parseCommand);
+    sample->GetIDsOfNames(IID_NULL, parseCommandName, 1, 0, &parseCommand);
     BSTR other = SysAllocString(L"/somethingelse");
 
     const SIZE_T before = PrivateBytes();
@@ -166,8 +177,10 @@ int main()
     std::printf("ParseCommand (no match), Invoke %6.0f ns\n",
                 NanosecondsPerCall([&] { InvokeParseCommand(sample.Get(), parseCommand, other); }));
     ComPtr<ITypeInfo> typeInfo;
-    sample->GetTypeInfo(0, 0, &typeInfo);
-    CompareCallPaths(sample.Get(), typeInfo.Get(), vtable.Get(), publishInfo);
+    if (SUCCEEDED(sample->GetTypeInfo(0, 0, &typeInfo))) {
+        PrintInvokePair(sample.Get(), typeInfo.Get(), vtable.Get(), publishInfo);
+        PrintVariablesPair(sample.Get(), publishInfo);
+    }
     const SIZE_T after = PrivateBytes();
     std::printf("private bytes: %lu KiB before, %lu KiB after (%+ld KiB)\n", static_cast<unsigned long>(before / 1024),
                 static_cast<unsigned long>(after / 1024), static_cast<long>((after - before) / 1024));

@@ -1,14 +1,28 @@
 #!/usr/bin/env bash
-# Builds Quillpost and prints the cost of the host's calls into it (under Wine here).
+# The benchmark of record: what Quillpost costs its host beyond the work it does.
+#   P1 start to first view, against a minimal browser host of our own (bench/), in-process and
+#      whole-process, and where the first Initialize spends its time;
+#   P2 each call: vtable, Invoke against the platform's ITypeInfo::Invoke, GetIDsOfNames;
+#   P3 footprint: the DLL's bytes and imports, committed private memory for loading the plug-in
+#      and showing the viewer against the minimal host, and the skin's share of it.
+# Each pair runs interleaved in one run; min / median / max, since the machine is noisy.
+# BENCH_ROUNDS (default 30) and BENCH_TRACES (default 7) set how many runs P1 and P3 take.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 "$here/setup.sh"
 # shellcheck source=scripts/lib.sh
 . "$here/lib.sh"
-build_quillpost Quillpost dispatch_bench
+build_quillpost Quillpost dispatch_bench minimal_browser_host plugin_first_view start_bench
 trap stop_everything EXIT
-# A single-threaded apartment makes a window, so Wine needs a display: a virtual one of its own.
+# A display of our own with unmanaged windows: otherwise every shown or destroyed window waits
+# for a window manager that is not there.
 start_virtual_display
 use_private_prefix "$BUILD_DIR/wine-bench"
-"$QUILLPOST_ROOT/cmake/wine-run.sh" regsvr32 /s "$BUILD_DIR/bin/Quillpost.dll"
-"$QUILLPOST_ROOT/cmake/wine-run.sh" "$BUILD_DIR/bin/dispatch_bench.exe"
+run="$QUILLPOST_ROOT/cmake/wine-run.sh"
+"$run" regsvr32 /s "$BUILD_DIR/bin/Quillpost.dll"
+
+dll="$BUILD_DIR/bin/Quillpost.dll"
+imports=$(i686-w64-mingw32-objdump -p "$dll" | awk '/DLL Name:/ {printf "%s ", $3}')
+echo "P3 Quillpost.dll $(stat -c %s "$dll") bytes (bar 65536); imports: ${imports% }"
+"$run" "$BUILD_DIR/bin/start_bench.exe" "${BENCH_ROUNDS:-30}" "${BENCH_TRACES:-7}"
+"$run" "$BUILD_DIR/bin/dispatch_bench.exe" | sed -e '/^P2 /!s/^/P2 /'

@@ -2,6 +2,7 @@
 
 #include <windowsx.h>
 
+#include <cstring>
 #include <new>
 
 #include "base/gdi_object.h"
@@ -16,11 +17,19 @@ namespace {
 constexpr int kTitleStripBottom = 27;               // last skin row of the drawn title strip
 constexpr COLORREF kHeadingInk = RGB(0x20, 0x30, 0x50);  // dark on the pale strip
 
+// The heading's background is a slice of the title strip this many pixels wide, from the top
+// of the skin down to the strip's last row. Behind the heading every column of the strip is
+// the same, so the slice repeated across paints exactly the skin there.
+constexpr int kSliceWidth = 8;
+constexpr int kSliceHeight = kTitleStripBottom + 1;
+constexpr RECT kHeadingArea = form1_layout::PixelRect(form1_layout::kLabel1);
+static_assert(kHeadingArea.bottom <= kSliceHeight, "the heading must lie within the title strip");
+
 enum class Glyph { None, Minimize, Close };
 
 struct State {
     UniqueBitmap skin;
-    UniqueBrush skinBrush;  // paints the label with the strip behind it
+    UniqueBrush headingBrush;  // paints the label with the strip behind it
     Glyph pressed = Glyph::None;
     bool dragging = false;
     POINT dragCursor{};  // screen position where the drag began
@@ -64,7 +73,7 @@ LRESULT LabelColors(HWND window, HDC dc, HWND label)
     SetBrushOrgEx(dc, -area.left, -area.top, nullptr);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, kHeadingInk);
-    return reinterpret_cast<LRESULT>(StateOf(window)->skinBrush.Get());
+    return reinterpret_cast<LRESULT>(StateOf(window)->headingBrush.Get());
 }
 
 void BeginDrag(HWND window, State* state)
@@ -109,14 +118,37 @@ void ButtonUp(HWND window, POINT point)
     PostMessageW(GetAncestor(window, GA_ROOT), WM_SYSCOMMAND, command, 0);
 }
 
+// A pattern brush of the strip's slice at the heading's left edge, cut from the skin's own
+// bits. The brush origin that LabelColors sets puts the slice's top row at pic's top.
+HBRUSH CreateHeadingBrush(HBITMAP skinSection)
+{
+    DIBSECTION held{};
+    if (GetObjectW(skinSection, sizeof(held), &held) != sizeof(held) || !held.dsBm.bmBits) return nullptr;
+    constexpr int kSliceRowBytes = kSliceWidth * 3;  // already a multiple of 4
+    struct {
+        BITMAPINFOHEADER header;
+        BYTE bits[kSliceHeight][kSliceRowBytes];
+    } slice{};
+    slice.header = held.dsBmih;
+    slice.header.biWidth = kSliceWidth;
+    slice.header.biHeight = kSliceHeight;  // bottom-up, like the skin
+    slice.header.biSizeImage = sizeof(slice.bits);
+    const auto* skinBits = static_cast<const BYTE*>(held.dsBm.bmBits);
+    for (int row = 0; row < kSliceHeight; ++row) {
+        const BYTE* from = skinBits + held.dsBm.bmWidthBytes * (skin::kHeight - 1 - row) + kHeadingArea.left * 3;
+        std::memcpy(slice.bits[kSliceHeight - 1 - row], from, kSliceRowBytes);
+    }
+    return CreateDIBPatternBrushPt(&slice, DIB_RGB_COLORS);
+}
+
 bool CreateState(HWND window)
 {
     auto* state = new (std::nothrow) State;
     if (!state) return false;
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
     state->skin.Reset(skin::CreateBitmap());
-    if (state->skin) state->skinBrush.Reset(CreatePatternBrush(state->skin.Get()));
-    return static_cast<bool>(state->skinBrush);
+    if (state->skin) state->headingBrush.Reset(CreateHeadingBrush(state->skin.Get()));
+    return static_cast<bool>(state->headingBrush);
 }
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)

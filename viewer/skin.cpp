@@ -1,6 +1,5 @@
 #include "viewer/skin.h"
 
-#include <cmath>
 #include <cstring>
 #include <initializer_list>
 
@@ -26,14 +25,15 @@ constexpr int kInnerLeft = 3, kInnerRight = 565, kInnerBottom = 501;
 constexpr int kStripLineRow = 27;
 constexpr int Mirror(int column) { return kFrameLeft + kFrameRight - column; }
 
+// The section's bits, addressed in picture pixels from the top-left corner.
 class Canvas {
 public:
-    explicit Canvas(std::vector<BYTE>& dib) : dib_(dib) {}
+    explicit Canvas(BYTE* bits) : bits_(bits) {}
 
     void Put(int x, int y, Rgb color)
     {
         // Rows are stored bottom-up, each pixel as blue, green, red.
-        BYTE* pixel = dib_.data() + kHeaderBytes + std::size_t{kRowBytes} * (kHeight - 1 - y) + x * 3;
+        BYTE* pixel = RowBits(y) + x * 3;
         pixel[0] = color.b;
         pixel[1] = color.g;
         pixel[2] = color.r;
@@ -47,37 +47,28 @@ public:
         for (int y = fromY; y <= toY; ++y) Put(x, y, color);
     }
 
+    BYTE* RowBits(int y) { return bits_ + std::size_t{kRowBytes} * (kHeight - 1 - y); }
+
 private:
-    std::vector<BYTE>& dib_;
+    BYTE* bits_;
 };
 
-void WriteHeader(std::vector<BYTE>& dib)
+// White pixels, and zero in each row's padding.
+void FillWhite(Canvas& canvas)
 {
-    BITMAPFILEHEADER file{};
-    file.bfType = 0x4D42;  // "BM"
-    file.bfSize = static_cast<DWORD>(kDibBytes);
-    file.bfOffBits = static_cast<DWORD>(kHeaderBytes);
-    BITMAPINFOHEADER info{};
-    info.biSize = sizeof(info);
-    info.biWidth = kWidth;
-    info.biHeight = kHeight;  // positive: bottom-up
-    info.biPlanes = 1;
-    info.biBitCount = 24;
-    info.biCompression = BI_RGB;
-    info.biSizeImage = static_cast<DWORD>(kRowBytes) * kHeight;
-    std::memcpy(dib.data(), &file, sizeof(file));
-    std::memcpy(dib.data() + sizeof(file), &info, sizeof(info));
+    for (int y = 0; y < kHeight; ++y) {
+        BYTE* row = canvas.RowBits(y);
+        std::memset(row, 0xFF, kWidth * 3);
+        std::memset(row + kWidth * 3, 0, kRowBytes - kWidth * 3);
+    }
 }
 
-void FillWhite(std::vector<BYTE>& dib)
-{
-    Canvas canvas(dib);
-    for (int y = 0; y < kHeight; ++y) canvas.Row(y, 0, kWidth - 1, kWhite);
-}
-
+// from + (to - from) * step / steps, rounded to the nearest, halves up.
 BYTE Mix(BYTE from, BYTE to, int step, int steps)
 {
-    return static_cast<BYTE>(std::lround(from + (to - from) * static_cast<double>(step) / steps));
+    const int twice = 2 * (to - from) * step + steps;  // 2 * (exact offset + 1/2) * steps
+    const int offset = twice >= 0 ? twice / (2 * steps) : -((-twice + 2 * steps - 1) / (2 * steps));  // floor
+    return static_cast<BYTE>(from + offset);
 }
 
 Rgb Mix(Rgb from, Rgb to, int step, int steps)
@@ -160,36 +151,39 @@ void DrawTitleWord(Canvas& canvas)
                 kGlyph);
 }
 
-std::vector<BYTE> Build()
+void Draw(BYTE* bits)
 {
-    std::vector<BYTE> dib(kDibBytes, 0);  // row padding stays zero
-    WriteHeader(dib);
-    FillWhite(dib);
-    Canvas canvas(dib);
+    Canvas canvas(bits);
+    FillWhite(canvas);
     DrawStrip(canvas);
     DrawFrame(canvas);
     DrawWindowGlyphs(canvas);
     DrawLogo(canvas);
     DrawTitleWord(canvas);
-    return dib;
+}
+
+BITMAPINFOHEADER PictureHeader()
+{
+    BITMAPINFOHEADER info{};
+    info.biSize = sizeof(info);
+    info.biWidth = kWidth;
+    info.biHeight = kHeight;  // positive: bottom-up
+    info.biPlanes = 1;
+    info.biBitCount = 24;
+    info.biCompression = BI_RGB;
+    info.biSizeImage = static_cast<DWORD>(kRowBytes) * kHeight;
+    return info;
 }
 
 }  // namespace
 
-const std::vector<BYTE>& Dib()
-{
-    static const std::vector<BYTE> dib = Build();
-    return dib;
-}
-
 HBITMAP CreateBitmap()
 {
-    const std::vector<BYTE>& dib = Dib();
-    const auto* info = reinterpret_cast<const BITMAPINFO*>(dib.data() + sizeof(BITMAPFILEHEADER));
+    BITMAPINFO info{};
+    info.bmiHeader = PictureHeader();
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (!bitmap) return nullptr;
-    std::memcpy(bits, dib.data() + kHeaderBytes, dib.size() - kHeaderBytes);
+    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap) Draw(static_cast<BYTE*>(bits));
     return bitmap;
 }
 

@@ -15,11 +15,13 @@ inline constexpr int kRowBytes = (kWidth * 3 + 3) / 4 * 4;
 inline constexpr std::size_t kHeaderBytes = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
 inline constexpr std::size_t kDibBytes = kHeaderBytes + std::size_t{kRowBytes} * kHeight;
 
-// The picture as a DIB image: a 54-byte header, then bottom-up 24-bit rows padded to
-// 4-byte words. Built once, on first use.
-const std::vector<BYTE>& Dib();
-
-// A new 24-bit DIB section holding the picture; the caller owns it.
+// A new 24-bit bottom-up DIB section holding the picture; the caller owns it. The picture is
+// drawn straight into the section's bits: the section is the only copy of its pixels.
 HBITMAP CreateBitmap();
+
+// The picture of a section made by CreateBitmap as a DIB image: a 54-byte header, then the
+// bottom-up 24-bit rows padded to 4-byte words (kDibBytes in all). Empty when `section` is not
+// a DIB section of the picture's size.
+std::vector<BYTE> DibImage(HBITMAP section);
 
 }  // namespace quillpost::skin

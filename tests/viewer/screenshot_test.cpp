@@ -121,6 +121,8 @@ TEST_F(ViewerScreenshot, HeadingShowsTheStripBehindItsText)
     // Above and below the text line the label paints exactly the strip it covers.
     EXPECT_EQ(0, Off(104, 8, 528, 8, shot_->At(100, 8)));
     EXPECT_EQ(0, Off(104, 22, 528, 23, kStripMiddle));
+    // Right of the text, every row of the label shows the strip's row at the same height.
+    for (int y = 8; y <= 24; ++y) EXPECT_EQ(0, Off(480, y, 528, y, shot_->At(100, y))) << y;
     // Its text is drawn, darker than the strip.
     int ink = 0;
     for (int x = 104; x <= 300; ++x)

@@ -21,6 +21,18 @@ T Read(const std::vector<BYTE>& bytes, size_t offset)
     return value;
 }
 
+// The picture as the skin draws it into a new section, as a DIB image.
+const std::vector<BYTE>& Dib()
+{
+    static const std::vector<BYTE> image = [] {
+        HBITMAP section = skin::CreateBitmap();
+        std::vector<BYTE> bytes = skin::DibImage(section);
+        DeleteObject(section);
+        return bytes;
+    }();
+    return image;
+}
+
 // 0xRRGGBB of picture column x, row y counted from the top.
 COLORREF Pixel(const std::vector<BYTE>& dib, int x, int y)
 {
@@ -30,7 +42,7 @@ COLORREF Pixel(const std::vector<BYTE>& dib, int x, int y)
 
 TEST(ViewerSkin, IsA24BitBottomUpDibOf870066Bytes)
 {
-    const std::vector<BYTE>& dib = skin::Dib();
+    const std::vector<BYTE>& dib = Dib();
     ASSERT_EQ(870066u, dib.size());
     EXPECT_EQ('B', dib[0]);
     EXPECT_EQ('M', dib[1]);
@@ -47,7 +59,7 @@ TEST(ViewerSkin, IsA24BitBottomUpDibOf870066Bytes)
 
 TEST(ViewerSkin, RowPaddingIsZero)
 {
-    const std::vector<BYTE>& dib = skin::Dib();
+    const std::vector<BYTE>& dib = Dib();
     for (int row = 0; row < kHeight; ++row)
         for (int pad = kWidth * 3; pad < kRowBytes; ++pad)
             ASSERT_EQ(0, dib[54 + size_t{kRowBytes} * row + pad]) << "row " << row;
@@ -55,7 +67,7 @@ TEST(ViewerSkin, RowPaddingIsZero)
 
 TEST(ViewerSkin, FrameLinesWithRoundedTopCorners)
 {
-    const std::vector<BYTE>& dib = skin::Dib();
+    const std::vector<BYTE>& dib = Dib();
     for (int y = 5; y <= 503; ++y) {
         ASSERT_EQ(kFrame, Pixel(dib, 1, y)) << y;
         ASSERT_EQ(kFrame, Pixel(dib, 567, y)) << y;
@@ -70,7 +82,7 @@ TEST(ViewerSkin, FrameLinesWithRoundedTopCorners)
 
 TEST(ViewerSkin, InnerLineAroundTheBody)
 {
-    const std::vector<BYTE>& dib = skin::Dib();
+    const std::vector<BYTE>& dib = Dib();
     for (int y = 28; y <= 501; ++y) {
         ASSERT_EQ(kInnerLine, Pixel(dib, 3, y)) << y;
         ASSERT_EQ(kInnerLine, Pixel(dib, 565, y)) << y;
@@ -80,7 +92,7 @@ TEST(ViewerSkin, InnerLineAroundTheBody)
 
 TEST(ViewerSkin, TitleStripGradientAndClosingLine)
 {
-    const std::vector<BYTE>& dib = skin::Dib();
+    const std::vector<BYTE>& dib = Dib();
     for (int x : {2, 104, 300, 528, 566}) {
         for (int y = 5; y <= 7; ++y) EXPECT_EQ(kStripTop, Pixel(dib, x, y)) << x << "," << y;
         for (int y = 18; y <= 23; ++y) EXPECT_EQ(kStripMiddle, Pixel(dib, x, y)) << x << "," << y;
@@ -94,7 +106,7 @@ TEST(ViewerSkin, TitleStripGradientAndClosingLine)
 
 TEST(ViewerSkin, MinimizeBarAndCloseCross)
 {
-    const std::vector<BYTE>& dib = skin::Dib();
+    const std::vector<BYTE>& dib = Dib();
     for (int x = 536; x <= 541; ++x)
         for (int y : {17, 18}) EXPECT_EQ(kGlyph, Pixel(dib, x, y)) << x << "," << y;
     for (int i = 0; i <= 6; ++i) {
@@ -110,7 +122,7 @@ TEST(ViewerSkin, MinimizeBarAndCloseCross)
 
 TEST(ViewerSkin, LogoAndTitleWordLeftOfTheHeadingOnly)
 {
-    const std::vector<BYTE>& dib = skin::Dib();
+    const std::vector<BYTE>& dib = Dib();
     int marks = 0;
     for (int x = 4; x < 104; ++x)
         for (int y = 3; y <= 26; ++y) marks += Pixel(dib, x, y) != Pixel(dib, 300, y);
@@ -121,7 +133,7 @@ TEST(ViewerSkin, LogoAndTitleWordLeftOfTheHeadingOnly)
 
 TEST(ViewerSkin, WhiteEverywhereElse)
 {
-    const std::vector<BYTE>& dib = skin::Dib();
+    const std::vector<BYTE>& dib = Dib();
     auto expectWhite = [&](int left, int top, int right, int bottom) {
         for (int x = left; x <= right; ++x)
             for (int y = top; y <= bottom; ++y) ASSERT_EQ(kWhite, Pixel(dib, x, y)) << x << "," << y;
@@ -134,6 +146,24 @@ TEST(ViewerSkin, WhiteEverywhereElse)
     expectWhite(568, 0, 570, 506);
     expectWhite(0, 0, 570, 1);
     expectWhite(0, 504, 570, 506);
+}
+
+TEST(ViewerSkin, ImageOnlyOfAPictureSection)
+{
+    EXPECT_TRUE(skin::DibImage(nullptr).empty());
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), kWidth, kHeight - 1, 1, 24, BI_RGB};
+    void* bits = nullptr;
+    HBITMAP shorter = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    ASSERT_NE(nullptr, shorter);
+    EXPECT_TRUE(skin::DibImage(shorter).empty());
+    DeleteObject(shorter);
+    HDC screen = GetDC(nullptr);
+    HBITMAP deviceBitmap = CreateCompatibleBitmap(screen, kWidth, kHeight);  // no bits of ours
+    ReleaseDC(nullptr, screen);
+    ASSERT_NE(nullptr, deviceBitmap);
+    EXPECT_TRUE(skin::DibImage(deviceBitmap).empty());
+    DeleteObject(deviceBitmap);
 }
 
 }  // namespace

@@ -1,0 +1,168 @@
+// The least a program can do for the viewer's main job, and so the yardstick for it: create a
+// 575x512 borderless window, host the WebBrowser control in place, show the window and ask for
+// the forum page. Prints how long that took from main and the memory it committed.
+#include <windows.h>
+#include <exdisp.h>
+#include <ole2.h>
+
+#include <cwchar>
+
+#include "base/addresses.h"
+#include "bench/probe.h"
+
+namespace {
+
+constexpr int kWidth = 575, kHeight = 512;
+
+// One static site serves the one control; GetWindowContext may name no frame.
+class Site final : public IOleClientSite, public IOleInPlaceSite {
+public:
+    HWND window = nullptr;
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
+    {
+        if (iid == IID_IUnknown || iid == IID_IOleClientSite) {
+            *out = static_cast<IOleClientSite*>(this);
+        } else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceSite) {
+            *out = static_cast<IOleInPlaceSite*>(this);
+        } else {
+            *out = nullptr;
+            return E_NOINTERFACE;
+        }
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+
+    STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
+    STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker** out) override
+    {
+        *out = nullptr;
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP GetContainer(IOleContainer** out) override
+    {
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP ShowObject() override { return S_OK; }
+    STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
+    STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
+
+    STDMETHODIMP GetWindow(HWND* out) override
+    {
+        *out = window;
+        return S_OK;
+    }
+    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP CanInPlaceActivate() override { return S_OK; }
+    STDMETHODIMP OnInPlaceActivate() override { return S_OK; }
+    STDMETHODIMP OnUIActivate() override { return S_OK; }
+    STDMETHODIMP GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document, RECT* position,
+                                  RECT* clip, OLEINPLACEFRAMEINFO* info) override
+    {
+        *frame = nullptr;
+        *document = nullptr;
+        *position = *clip = {0, 0, kWidth, kHeight};
+        info->cb = sizeof(*info);
+        info->fMDIApp = FALSE;
+        info->hwndFrame = window;
+        info->haccel = nullptr;
+        info->cAccelEntries = 0;
+        return S_OK;
+    }
+    STDMETHODIMP Scroll(SIZE) override { return E_NOTIMPL; }
+    STDMETHODIMP OnUIDeactivate(BOOL) override { return S_OK; }
+    STDMETHODIMP OnInPlaceDeactivate() override { return S_OK; }
+    STDMETHODIMP DiscardUndoState() override { return S_OK; }
+    STDMETHODIMP DeactivateAndUndo() override { return S_OK; }
+    STDMETHODIMP OnPosRectChange(const RECT*) override { return S_OK; }
+};
+
+Site g_site;
+
+HWND CreateBorderlessWindow()
+{
+    WNDCLASSW windowClass{};
+    windowClass.lpfnWndProc = DefWindowProcW;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"MinimalBrowserHost";
+    if (!RegisterClassW(&windowClass)) return nullptr;
+    return CreateWindowExW(0, windowClass.lpszClassName, L"Minimal", WS_POPUP | WS_CLIPCHILDREN, CW_USEDEFAULT,
+                           CW_USEDEFAULT, kWidth, kHeight, nullptr, nullptr, windowClass.hInstance, nullptr);
+}
+
+IOleObject* CreateBrowserInPlace(HWND window)
+{
+    IOleObject* control = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject,
+                                reinterpret_cast<void**>(&control))))
+        return nullptr;
+    g_site.window = window;
+    control->SetClientSite(&g_site);
+    IPersistStreamInit* persist = nullptr;
+    if (SUCCEEDED(control->QueryInterface(IID_IPersistStreamInit, reinterpret_cast<void**>(&persist)))) {
+        persist->InitNew();
+        persist->Release();
+    }
+    RECT area{0, 0, kWidth, kHeight};
+    control->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &g_site, 0, window, &area);
+    return control;
+}
+
+HRESULT Navigate(IOleObject* control, const wchar_t* address)
+{
+    IWebBrowser2* browser = nullptr;
+    HRESULT hr = control->QueryInterface(IID_IWebBrowser2, reinterpret_cast<void**>(&browser));
+    if (FAILED(hr)) return hr;
+    BSTR url = SysAllocString(address);
+    VARIANT empty;
+    VariantInit(&empty);
+    hr = browser->Navigate(url, &empty, &empty, &empty, &empty);
+    SysFreeString(url);
+    browser->Release();
+    return hr;
+}
+
+}  // namespace
+
+int main()
+{
+    const long long start = bench::Ticks();
+    wchar_t page[256];
+    std::swprintf(page, 256, L"http://%ls/latest.php", quillpost::kForumHost);
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
+    const long long probeStart = bench::Ticks();
+    const long long memoryBefore = bench::CommittedPrivateBytes();
+    const long long comReady = bench::Ticks();  // the walk above is not part of the job
+
+    HWND window = CreateBorderlessWindow();
+    if (!window) return 2;
+    const long long windowCreated = bench::Ticks();
+    IOleObject* control = CreateBrowserInPlace(window);
+    if (!control) return 3;
+    const long long browserActive = bench::Ticks();
+    ShowWindow(window, SW_SHOW);
+    const long long shown = bench::Ticks();
+    if (FAILED(Navigate(control, page))) return 4;
+    const long long end = bench::Ticks();
+    const long long memoryAfter = bench::CommittedPrivateBytes();
+
+    bench::Report()
+        .Add("start", start)
+        .Add("end", end)
+        .Add("probe", comReady - probeStart)
+        .Add("com", probeStart - start)
+        .Add("window", windowCreated - comReady)
+        .Add("browser", browserActive - windowCreated)
+        .Add("show", shown - browserActive)
+        .Add("navigate", end - shown)
+        .Add("memory_show", memoryAfter - memoryBefore);
+
+    control->Close(OLECLOSE_NOSAVE);
+    control->SetClientSite(nullptr);
+    control->Release();
+    DestroyWindow(window);
+    CoUninitialize();
+    return 0;
+}

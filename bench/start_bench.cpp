@@ -1,0 +1,187 @@
+// Start to first view and the memory it commits: the plug-in in a minimal host against a minimal
+// browser host, run in turns from this one long-lived process (which keeps the wineserver and
+// its desktop warm), each pair in alternating order so that drift hits both alike.
+//
+//   start_bench [ROUNDS [TRACED_RUNS]]
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "bench/probe.h"
+#include "bench/stats.h"
+
+namespace {
+
+using Fields = std::map<std::string, long long>;
+
+constexpr double kPictureBytes = 870066;  // the skin as a DIB image
+
+std::wstring BesideThisProgram(const wchar_t* name)
+{
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    std::wstring folder(path);
+    return folder.substr(0, folder.find_last_of(L"\\/") + 1) + name;
+}
+
+Fields Parse(const std::string& line)
+{
+    Fields fields;
+    std::size_t at = 0;
+    while (at < line.size()) {
+        const std::size_t end = std::min(line.find(' ', at), line.size());
+        const std::string pair = line.substr(at, end - at);
+        const std::size_t equals = pair.find('=');
+        if (equals != std::string::npos) fields[pair.substr(0, equals)] = std::atoll(pair.c_str() + equals + 1);
+        at = end + 1;
+    }
+    return fields;
+}
+
+// Runs one program to its end and returns its report, with "launch" set to the moment before
+// the process was created. Exits the benchmark when the program fails.
+Fields Run(const std::wstring& program, const wchar_t* arguments = L"")
+{
+    SECURITY_ATTRIBUTES inheritable{sizeof(inheritable), nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inheritable, 0)) std::exit(10);
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{sizeof(startup)};
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+    PROCESS_INFORMATION process{};
+    const long long launch = bench::Ticks();
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &process)) {
+        std::fprintf(stderr, "cannot start %ls (error %lu)\n", program.c_str(), GetLastError());
+        std::exit(11);
+    }
+    CloseHandle(writeEnd);
+    std::string output;
+    char buffer[512];
+    DWORD got = 0;
+    while (ReadFile(readEnd, buffer, sizeof(buffer), &got, nullptr) && got) output.append(buffer, got);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    CloseHandle(readEnd);
+    if (exitCode != 0 || output.empty()) {
+        std::fprintf(stderr, "%ls %ls failed with exit code %lu\n", program.c_str(), arguments, exitCode);
+        std::exit(12);
+    }
+    Fields fields = Parse(output);
+    fields["launch"] = launch;
+    return fields;
+}
+
+struct Pair {
+    bench::Series plugin, minimal;
+};
+
+struct Rounds {
+    Pair inProcess, wholeProcess, memoryShow;
+    bench::Series memoryLoad, memoryNames;
+};
+
+double InProcessMs(const Fields& run) { return bench::Milliseconds(run.at("end") - run.at("start") - run.at("probe")); }
+double WholeProcessMs(const Fields& run)
+{
+    return bench::Milliseconds(run.at("end") - run.at("launch") - run.at("probe"));
+}
+
+void Record(const Fields& plugin, const Fields& minimal, Rounds& rounds)
+{
+    rounds.inProcess.plugin.Add(InProcessMs(plugin));
+    rounds.inProcess.minimal.Add(InProcessMs(minimal));
+    rounds.wholeProcess.plugin.Add(WholeProcessMs(plugin));
+    rounds.wholeProcess.minimal.Add(WholeProcessMs(minimal));
+    rounds.memoryShow.plugin.Add(plugin.at("memory_show") / 1024.0);
+    rounds.memoryShow.minimal.Add(minimal.at("memory_show") / 1024.0);
+    rounds.memoryLoad.Add(plugin.at("memory_load") / 1024.0);
+    rounds.memoryNames.Add(plugin.at("memory_names") / 1024.0);
+}
+
+void PrintPair(const char* figure, const Pair& pair, const char* unit, double bar)
+{
+    std::printf("%-44s Quillpost %s  minimal %s %s  %s\n", figure, pair.plugin.Summary().c_str(),
+                pair.minimal.Summary().c_str(), unit, bench::RatioText(pair.plugin, pair.minimal, bar).c_str());
+}
+
+// Medians over traced runs of each step of the first Initialize.
+void PrintBreakdown(const std::wstring& plugin, const std::wstring& minimal, const Pair& pairs, int runs)
+{
+    std::map<std::string, bench::Series> steps, minimalSteps;
+    for (int run = 0; run < runs; ++run) {
+        for (const auto& [name, value] : Run(plugin, L"--trace")) steps[name].Add(value);
+        for (const auto& [name, value] : Run(minimal)) minimalSteps[name].Add(value);
+    }
+    auto ms = [&](const char* name) { return bench::Milliseconds(static_cast<long long>(steps[name].Median())); };
+    std::printf("P1 first Initialize, medians of %d traced runs (ms): COM %.2f, ProgID %.2f, module load %.2f, "
+                "class factory %.2f, type library %.2f, window %.2f, skin %.2f, browser %.2f, heading label %.2f, "
+                "Navigate %.2f, show %.2f, heading %.2f\n",
+                runs, ms("com"), ms("progid"), ms("module"), ms("factory"), ms("typelib"), ms("window"), ms("skin"), ms("browser"),
+                ms("label"), ms("navigate"), ms("show"), ms("heading"));
+    auto minimalMs = [&](const char* name) {
+        return bench::Milliseconds(static_cast<long long>(minimalSteps[name].Median()));
+    };
+    std::printf("P1 minimal host, same runs (ms): COM %.2f, window %.2f, browser %.2f, show %.2f, Navigate %.2f; "
+                "Quillpost's in-process excess %.2f\n",
+                minimalMs("com"), minimalMs("window"), minimalMs("browser"), minimalMs("show"),
+                minimalMs("navigate"), pairs.plugin.Median() - pairs.minimal.Median());
+    const double skinKiB = steps["memory_skin"].Median() / 1024.0;
+    std::printf("P3 skin's share: committed while pic builds its skin %.0f KiB (%.2fx the %.0f-byte picture); "
+                "its section holds %.0f bytes of pixels\n",
+                skinKiB, skinKiB * 1024.0 / kPictureBytes, kPictureBytes, steps["skin_section"].Median());
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const int rounds = argc > 1 ? std::max(2, std::atoi(argv[1])) : 30;
+    const int tracedRuns = argc > 2 ? std::max(1, std::atoi(argv[2])) : 7;
+    // A window of our own for the whole run keeps Wine's desktop process alive between the runs.
+    HWND keeper = CreateWindowExW(WS_EX_TOOLWINDOW, L"STATIC", L"start_bench", WS_POPUP, -10, -10, 1, 1, nullptr,
+                                  nullptr, nullptr, nullptr);
+    const std::wstring plugin = BesideThisProgram(L"plugin_first_view.exe");
+    const std::wstring minimal = BesideThisProgram(L"minimal_browser_host.exe");
+    for (int warmUp = 0; warmUp < 2; ++warmUp) {
+        Run(plugin);
+        Run(minimal);
+    }
+    Rounds results;
+    for (int round = 0; round < rounds; ++round) {
+        // ABBA: neither program always runs first.
+        if (round % 2 == 0) {
+            const Fields a = Run(plugin), b = Run(minimal);
+            Record(a, b, results);
+        } else {
+            const Fields b = Run(minimal), a = Run(plugin);
+            Record(a, b, results);
+        }
+    }
+    std::printf("%d rounds; min / median / max\n", rounds);
+    PrintPair("P1 start to first view, in-process", results.inProcess, "ms", 1.12);
+    PrintPair("P1 start to first view, whole process", results.wholeProcess, "ms", 1.05);
+    PrintBreakdown(plugin, minimal, results.inProcess, tracedRuns);
+    std::printf("P3 committed private memory added by loading the plug-in: %s KiB; by its type library (the first "
+                "name looked up): %s KiB\n",
+                results.memoryLoad.Summary().c_str(), results.memoryNames.Summary().c_str());
+    PrintPair("P3 committed private memory added by showing (Initialize)", results.memoryShow, "KiB",
+              (results.memoryShow.minimal.Median() + 1.05 * kPictureBytes / 1024.0) /
+                  results.memoryShow.minimal.Median());
+    const double excess = (results.memoryShow.plugin.Median() - results.memoryShow.minimal.Median()) * 1024.0;
+    std::printf("P3 showing the viewer beyond the minimal host: %.0f KiB = %.2fx the %.0f-byte picture (bar 1.05x)\n",
+                excess / 1024.0, excess / kPictureBytes, kPictureBytes);
+    DestroyWindow(keeper);
+    return 0;
+}

@@ -1,0 +1,38 @@
+# Quillpost.dll without the C++ runtime's dead weight: a guest in somebody else's process should
+# cost it no more than its own work.
+#
+# The DLL's libraries are compiled without exceptions, run-time type information and unwind
+# tables, for size, and the DLL links base/runtime.cpp, which defines the few runtime entry points
+# that code still calls (allocation, the standard library's error paths, static guards). So the
+# DLL pulls in no exception machinery, no name demangler and no posix thread library, and unused
+# sections are dropped at link time. The test programs link the same libraries with the full
+# runtime and their own flags; nothing throws through the libraries' code.
+#
+# The DLL also leaves out crtbegin.o: its constructor registers the unwind tables with libgcc after
+# asking for libgcc's DLL by name (GetModuleHandle("libgcc_s_dw2-1.dll")), and Wine searches the
+# whole DLL path on disk for that missing name, about 1.2 ms at every load and again at every
+# unload. Without exceptions there is nothing to register; the DLL's startup object, which runs
+# the constructors and the exit list, stays.
+# quillpost_lean_runtime(<dll> LIBRARIES <library>... [FOR_SPEED <library>...])
+function(quillpost_lean_runtime dll)
+  cmake_parse_arguments(PARSE_ARGV 1 lean "" "" "LIBRARIES;FOR_SPEED")
+  if(MSVC)
+    return()
+  endif()
+  set(lean_flags -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -Os
+                 -ffunction-sections -fdata-sections)
+  foreach(target ${dll} ${lean_LIBRARIES} quillpost_runtime)
+    target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${lean_flags}>)
+  endforeach()
+  # Libraries on the per-call path are optimised for speed instead.
+  foreach(target ${lean_FOR_SPEED})
+    target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-O2>)
+  endforeach()
+  target_link_libraries(${dll} PRIVATE quillpost_runtime)
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=dllcrt2.o
+                  OUTPUT_VARIABLE dll_startup OUTPUT_STRIP_TRAILING_WHITESPACE)
+  if(NOT EXISTS "${dll_startup}")
+    message(FATAL_ERROR "The compiler names no DLL startup object (dllcrt2.o): ${dll_startup}")
+  endif()
+  target_link_options(${dll} PRIVATE -Wl,--gc-sections -nostartfiles ${dll_startup})
+endfunction()
