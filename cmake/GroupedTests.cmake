@@ -13,6 +13,7 @@
 # A suite whose tests need a process that nothing else has used yet (for instance, one whose web
 # stack has not yet read the proxy setting) runs in a process of its own, as <program>.<Suite>:
 #   set_property(TARGET <program> APPEND PROPERTY QUILLPOST_SEPARATE_SUITES <Suite>)
+# A single test that leaves its process changed for good is named the same way, as Suite.Test.
 #
 # The tests of a program are listed when CTest starts (the program's --gtest_list_tests, run
 # again only when the program is newer than the list), so nothing runs under Wine at build time.

@@ -129,7 +129,9 @@ class WindowsAtDpi : public ::testing::TestWithParam<std::tuple<int, const wchar
 
 TEST_P(WindowsAtDpi, KeepTheirLayoutsProportionsAndTheHostsAwareness)
 {
-    const auto [dpi, host] = GetParam();
+    // Named one by one: a lambda below uses dpi, which a structured binding could not lend it.
+    const int dpi = std::get<0>(GetParam());
+    const wchar_t* host = std::get<1>(GetParam());
     DisplayDpi display(dpi);
     ASSERT_TRUE(display.Applied());
     const ProbeReport report = RunProbe(host);
