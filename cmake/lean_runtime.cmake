@@ -29,7 +29,15 @@ function(quillpost_lean_runtime dll)
     target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-O2>)
   endforeach()
   target_link_libraries(${dll} PRIVATE quillpost_runtime)
-  execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=dllcrt2.o
+  # Asked as the build asks: Clang finds the target's files only when told the target and sysroot.
+  set(ask -print-file-name=dllcrt2.o)
+  if(CMAKE_CXX_COMPILER_TARGET)
+    list(PREPEND ask --target=${CMAKE_CXX_COMPILER_TARGET})
+  endif()
+  if(CMAKE_SYSROOT)
+    list(PREPEND ask --sysroot=${CMAKE_SYSROOT})
+  endif()
+  execute_process(COMMAND ${CMAKE_CXX_COMPILER} ${ask}
                   OUTPUT_VARIABLE dll_startup OUTPUT_STRIP_TRAILING_WHITESPACE)
   if(NOT EXISTS "${dll_startup}")
     message(FATAL_ERROR "The compiler names no DLL startup object (dllcrt2.o): ${dll_startup}")
