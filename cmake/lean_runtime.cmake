@@ -13,7 +13,7 @@
 # whole DLL path on disk for that missing name, about 1.2 ms at every load and again at every
 # unload. Without exceptions there is nothing to register; the DLL's startup object, which runs
 # the constructors and the exit list, stays.
-# quillpost_lean_runtime(<dll> LIBRARIES <library>... [FOR_SPEED <library>...])
+# quillpost_lean_runtime(<dll> LIBRARIES <library>... [FOR_SPEED <library> <source>...])
 function(quillpost_lean_runtime dll)
   cmake_parse_arguments(PARSE_ARGV 1 lean "" "" "LIBRARIES;FOR_SPEED")
   # The GNU compiler's build only, which is the one shipped and measured. MSVC has no such weight
@@ -27,10 +27,12 @@ function(quillpost_lean_runtime dll)
   foreach(target ${dll} ${lean_LIBRARIES} quillpost_runtime)
     target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:${lean_flags}>)
   endforeach()
-  # Libraries on the per-call path are optimised for speed instead.
-  foreach(target ${lean_FOR_SPEED})
-    target_compile_options(${target} PRIVATE $<$<COMPILE_LANGUAGE:CXX>:-O2>)
-  endforeach()
+  # The sources on the per-call path (of the library named first) are optimised for speed instead.
+  if(lean_FOR_SPEED)
+    list(POP_FRONT lean_FOR_SPEED library)
+    set_source_files_properties(${lean_FOR_SPEED} TARGET_DIRECTORY ${library}
+                                PROPERTIES COMPILE_OPTIONS "-O2")
+  endif()
   target_link_libraries(${dll} PRIVATE quillpost_runtime)
   # Asked as the build asks: Clang finds the target's files only when told the target and sysroot.
   set(ask -print-file-name=dllcrt2.o)
