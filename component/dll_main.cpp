@@ -3,6 +3,7 @@
 
 #include "about/about_instance.h"
 #include "base/module.h"
+#include "plugin/type_info.h"
 #include "viewer/viewer_instance.h"
 
 // Runs under the loader lock: remember the handle and hand per-thread window instances
@@ -27,6 +28,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void* reserved)
         if (!reserved) {
             quillpost::StopViewerInstances();
             quillpost::StopAboutInstances();
+            quillpost::ReleaseSampleTypeInfo();
         }
         break;
     default:
