@@ -1,7 +1,9 @@
 // The six operations of the host contract that Sample answers.
 //
 // Pointers the caller passes for results are checked before anything is written, so a
-// call either fails with nothing written or writes all that it is meant to write.
+// call either fails with nothing written or writes all that it is meant to write. The one
+// exception is a result VARIANT: it is a pure out-parameter, so it is made empty first and a
+// failure leaves it empty, never holding whatever the caller's memory held.
 #include <wrl/client.h>
 
 #include <string>
@@ -65,10 +67,10 @@ STDMETHODIMP Sample::Uninitialize(VARIANT* result)
 STDMETHODIMP Sample::Configure(VARIANT* result)
 {
     if (!result) return E_POINTER;
+    VariantInit(result);
     Form2* about = nullptr;
     if (HRESULT hr = GetAboutWindow(&about); FAILED(hr)) return ReportFailure(hr);
     if (HRESULT hr = about->Show(); FAILED(hr)) return ReportFailure(hr);
-    VariantInit(result);
     return S_OK;
 }
 
@@ -89,6 +91,7 @@ STDMETHODIMP Sample::GetPublishCommandInfo(LONG nCommandIdx, BSTR* sName, BSTR* 
                                            VARIANT* result)
 {
     if (!sName || !sValue || !sHelp || !result) return E_POINTER;
+    VariantInit(result);
     for (const PublishedCommand& command : kCommands) {
         if (command.index != nCommandIdx) continue;
         UniqueBstr name, value;
@@ -98,7 +101,6 @@ STDMETHODIMP Sample::GetPublishCommandInfo(LONG nCommandIdx, BSTR* sName, BSTR* 
         Assign(sValue, value);
     }
     // No help text is published: sHelp keeps what the host passed.
-    VariantInit(result);
     return S_OK;
 }
 
