@@ -6,11 +6,14 @@
 // never leaves a mix of this copy of the DLL and another one that was registered before.
 #include <wrl/client.h>
 
+#include <new>
 #include <string>
+#include <vector>
 
 #include "base/module.h"
 #include "base/raii.h"
 #include "component/registry_transaction.h"
+#include "component/type_library_registration.h"
 #include "plugin/identity.h"
 
 using Microsoft::WRL::ComPtr;
@@ -23,44 +26,20 @@ const std::wstring kTypeLibKey = std::wstring(L"TypeLib\\") + kLibidText;
 
 HRESULT FromStatus(LSTATUS status) { return status == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(status); }
 
-GUID Libid()
-{
-    GUID libid{};
-    CLSIDFromString(kLibidText, &libid);
-    return libid;
-}
-
 HRESULT LoadOwnTypeLib(ComPtr<ITypeLib>& library, wchar_t* modulePath, DWORD capacity)
 {
     if (HRESULT hr = GetModulePath(modulePath, capacity); FAILED(hr)) return hr;
     return LoadTypeLibEx(modulePath, REGKIND_NONE, &library);
 }
 
-// The system registers a key under Interface\ for each interface the library describes.
-HRESULT SaveInterfaceKeys(RegistryTransaction& registry, ITypeLib* library)
-{
-    const UINT count = library->GetTypeInfoCount();
-    for (UINT i = 0; i < count; ++i) {
-        ComPtr<ITypeInfo> info;
-        if (HRESULT hr = library->GetTypeInfo(i, &info); FAILED(hr)) return hr;
-        TYPEATTR* attributes = nullptr;
-        if (HRESULT hr = info->GetTypeAttr(&attributes); FAILED(hr)) return hr;
-        const bool isInterface = attributes->typekind == TKIND_INTERFACE || attributes->typekind == TKIND_DISPATCH;
-        wchar_t iid[40] = {};
-        StringFromGUID2(attributes->guid, iid, ARRAYSIZE(iid));
-        info->ReleaseTypeAttr(attributes);
-        if (!isInterface) continue;
-        if (HRESULT hr = registry.Save(std::wstring(L"Interface\\") + iid); FAILED(hr)) return hr;
-    }
-    return S_OK;
-}
-
 HRESULT SaveTouchedKeys(RegistryTransaction& registry, ITypeLib* library)
 {
-    for (const std::wstring& key : {kClassKey, std::wstring(kProgId), kTypeLibKey}) {
+    std::vector<std::wstring> keys = {kClassKey, kProgId, kTypeLibKey};
+    if (HRESULT hr = InterfaceKeyPaths(library, keys); FAILED(hr)) return hr;
+    for (const std::wstring& key : keys) {
         if (HRESULT hr = registry.Save(key); FAILED(hr)) return hr;
     }
-    return SaveInterfaceKeys(registry, library);
+    return S_OK;
 }
 
 HRESULT SetString(const std::wstring& keyPath, const wchar_t* valueName, const std::wstring& data)
@@ -85,28 +64,21 @@ HRESULT WriteClassKeys(const std::wstring& modulePath)
     return SetString(std::wstring(kProgId) + L"\\Clsid", nullptr, kClsidText);
 }
 
-// The system's registration of the library does not report every write it could not make.
-HRESULT CheckTypeLibRegisteredAt(const wchar_t* modulePath)
+// The copies and paths live in standard containers; when memory runs out they throw, and the
+// throw must end here as an HRESULT, never cross into the caller. The transaction has put the
+// registry back by then.
+template <typename Step>
+HRESULT OutOfMemoryAsResult(Step step)
 {
-    UniqueBstr registered;
-    if (HRESULT hr = QueryPathOfRegTypeLib(Libid(), kTypeLibMajor, kTypeLibMinor, kTypeLibLocale, registered.Put());
-        FAILED(hr))
-        return hr;
-    return registered.View() == modulePath ? S_OK : TYPE_E_REGISTRYACCESS;
-}
-
-bool IsTypeLibRegistered()
-{
-    UniqueBstr path;
-    return SUCCEEDED(QueryPathOfRegTypeLib(Libid(), kTypeLibMajor, kTypeLibMinor, kTypeLibLocale, path.Put()));
-}
-
-HRESULT UnregisterTypeLib()
-{
-    if (!IsTypeLibRegistered()) return S_OK;  // nothing to remove is not a failure
-    if (HRESULT hr = UnRegisterTypeLib(Libid(), kTypeLibMajor, kTypeLibMinor, kTypeLibLocale, SYS_WIN32); FAILED(hr))
-        return hr;
-    return IsTypeLibRegistered() ? TYPE_E_REGISTRYACCESS : S_OK;
+#if __cpp_exceptions
+    try {
+        return step();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+#else
+    return step();
+#endif
 }
 
 HRESULT DeleteKeyTree(const std::wstring& path)
@@ -115,30 +87,22 @@ HRESULT DeleteKeyTree(const std::wstring& path)
     return status == ERROR_FILE_NOT_FOUND ? S_OK : FromStatus(status);
 }
 
-}  // namespace
-}  // namespace quillpost
-
-STDAPI DllRegisterServer()
+HRESULT Register()
 {
-    using namespace quillpost;
     wchar_t modulePath[MAX_PATH * 4];
     ComPtr<ITypeLib> library;
     if (HRESULT hr = LoadOwnTypeLib(library, modulePath, ARRAYSIZE(modulePath)); FAILED(hr)) return hr;
     RegistryTransaction registry;
     if (HRESULT hr = SaveTouchedKeys(registry, library.Get()); FAILED(hr)) return hr;
 
-    wchar_t noHelpDir[] = L"";
-    if (HRESULT hr = RegisterTypeLib(library.Get(), modulePath, noHelpDir); FAILED(hr)) return hr;
-    if (HRESULT hr = CheckTypeLibRegisteredAt(modulePath); FAILED(hr)) return hr;
+    if (HRESULT hr = RegisterTypeLibAt(library.Get(), modulePath); FAILED(hr)) return hr;
     if (HRESULT hr = WriteClassKeys(modulePath); FAILED(hr)) return hr;
     registry.Commit();
     return S_OK;
 }
 
-// Idempotent: entries that are already gone are not an error.
-STDAPI DllUnregisterServer()
+HRESULT Unregister()
 {
-    using namespace quillpost;
     wchar_t modulePath[MAX_PATH * 4];
     ComPtr<ITypeLib> library;
     if (HRESULT hr = LoadOwnTypeLib(library, modulePath, ARRAYSIZE(modulePath)); FAILED(hr)) return hr;
@@ -147,7 +111,15 @@ STDAPI DllUnregisterServer()
 
     if (HRESULT hr = DeleteKeyTree(kClassKey); FAILED(hr)) return hr;
     if (HRESULT hr = DeleteKeyTree(kProgId); FAILED(hr)) return hr;
-    if (HRESULT hr = UnregisterTypeLib(); FAILED(hr)) return hr;
+    if (HRESULT hr = UnregisterTypeLibEntries(library.Get()); FAILED(hr)) return hr;
     registry.Commit();
     return S_OK;
 }
+
+}  // namespace
+}  // namespace quillpost
+
+STDAPI DllRegisterServer() { return quillpost::OutOfMemoryAsResult(quillpost::Register); }
+
+// Idempotent: entries that are already gone are not an error.
+STDAPI DllUnregisterServer() { return quillpost::OutOfMemoryAsResult(quillpost::Unregister); }

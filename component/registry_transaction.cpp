@@ -1,5 +1,7 @@
 #include "component/registry_transaction.h"
 
+#include <new>
+
 namespace quillpost {
 namespace {
 
@@ -16,7 +18,21 @@ bool StillAsSaved(const std::wstring& path, bool existed, const RegistryTree& sa
 
 RegistryTransaction::~RegistryTransaction()
 {
-    if (!committed_) Restore();
+    if (committed_) return;
+    // Restoring reads the keys again; out of memory it stops, with a second try, rather than
+    // throw out of a destructor.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+#if __cpp_exceptions
+        try {
+            Restore();
+            return;
+        } catch (const std::bad_alloc&) {
+        }
+#else
+        Restore();
+        return;
+#endif
+    }
 }
 
 HRESULT RegistryTransaction::Save(const std::wstring& path)
@@ -31,10 +47,11 @@ HRESULT RegistryTransaction::Save(const std::wstring& path)
 
 void RegistryTransaction::Restore()
 {
+    // A step of the restore that fails (the registry is busy, memory is short) gets one more try.
     for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
         const std::wstring& path = it->tree.name;
-        if (StillAsSaved(path, it->existed, it->tree)) continue;
-        WriteRegistryTree(HKEY_CLASSES_ROOT, path, it->existed, it->tree);
+        for (int attempt = 0; attempt < 2 && !StillAsSaved(path, it->existed, it->tree); ++attempt)
+            WriteRegistryTree(HKEY_CLASSES_ROOT, path, it->existed, it->tree);
     }
 }
 
