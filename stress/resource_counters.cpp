@@ -1,5 +1,7 @@
 #include "resource_counters.h"
 
+#include <tlhelp32.h>
+
 #include <cstdio>
 #include <vector>
 
@@ -100,19 +102,35 @@ long FreeTlsSlots()
     return static_cast<long>(taken.size());
 }
 
+long Threads()
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return 0;
+    long count = 0;
+    THREADENTRY32 entry{sizeof(entry)};
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
+        if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
+    }
+    CloseHandle(snapshot);
+    return count;
+}
+
 }  // namespace
 
 ResourceCounts ResourceCounts::operator-(const ResourceCounts& earlier) const
 {
     return {committedBytes - earlier.committedBytes, heapBytes - earlier.heapBytes, handles - earlier.handles,
             gdiObjects - earlier.gdiObjects,         userObjects - earlier.userObjects,
-            freeTlsSlots - earlier.freeTlsSlots};
+            freeTlsSlots - earlier.freeTlsSlots, threads - earlier.threads};
 }
+
+long CountThreads() { return Threads(); }
 
 ResourceCounts CountResources()
 {
     ResourceCounts counts;
     counts.freeTlsSlots = FreeTlsSlots();
+    counts.threads = Threads();
     counts.handles = KernelHandles();
     counts.gdiObjects = GdiObjects();
     counts.userObjects = UserObjects();
@@ -124,9 +142,10 @@ ResourceCounts CountResources()
 std::string Describe(const ResourceCounts& growth)
 {
     char text[256];
-    std::snprintf(text, sizeof(text), "committed %+.1f KiB, heap %+.1f KiB, handles %+ld, gdi %+ld, user %+ld, tls-slots %+ld",
+    std::snprintf(text, sizeof(text),
+                  "committed %+.1f KiB, heap %+.1f KiB, handles %+ld, gdi %+ld, user %+ld, tls-slots %+ld, threads %+ld",
                   growth.committedBytes / 1024.0, growth.heapBytes / 1024.0, growth.handles, growth.gdiObjects,
-                  growth.userObjects, -growth.freeTlsSlots);
+                  growth.userObjects, -growth.freeTlsSlots, growth.threads);
     return text;
 }
 
@@ -134,7 +153,8 @@ const char* CountingMethod()
 {
     return "committed = VirtualQuery MEM_COMMIT|MEM_PRIVATE; heap = HeapWalk busy bytes; handles = values "
            "GetHandleInformation accepts; gdi = indexes GetObjectType accepts; user = windows of the process "
-           "(EnumWindows, EnumChildWindows, message-only); tls = TlsAlloc probing (GetGuiResources, "
+           "(EnumWindows, EnumChildWindows, message-only); tls = TlsAlloc probing; threads = tool-help snapshot "
+           "(GetGuiResources, "
            "GetProcessHandleCount and PrivateUsage count 0 under Wine 8)";
 }
 

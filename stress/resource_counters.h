@@ -16,13 +16,15 @@ struct ResourceCounts {
     long gdiObjects = 0;           // GDI handle indexes that GetObjectType accepts
     long userObjects = 0;          // windows of this process: top-level, children, message-only
     long freeTlsSlots = 0;         // TlsAlloc succeeds this many times before it runs out
+    long threads = 0;              // threads of this process (a tool-help snapshot)
 
     ResourceCounts operator-(const ResourceCounts& earlier) const;
 };
 
 ResourceCounts CountResources();
+long CountThreads();
 
-// "committed +12.0 KiB heap +3.1 KiB handles +0 gdi +0 user +0 tls-slots-used +0"
+// "committed +12.0 KiB, heap +3.1 KiB, handles +0, gdi +0, user +0, tls-slots +0, threads +0"
 std::string Describe(const ResourceCounts& growth);
 
 // How the counts are taken, for the report.

@@ -36,9 +36,9 @@ inline void SayGrowth(const char* what, const ResourceCounts& afterWarmUp, const
     const ResourceCounts growth = atEnd - afterWarmUp;
     Say("figure %s: %s", what, Describe(growth).c_str());
     Say("figure   held at the end: committed %.1f MiB, heap %.1f MiB, handles %ld, gdi %ld, user %ld, free tls "
-        "slots %ld",
+        "slots %ld, threads %ld",
         atEnd.committedBytes / 1048576.0, atEnd.heapBytes / 1048576.0, atEnd.handles, atEnd.gdiObjects,
-        atEnd.userObjects, atEnd.freeTlsSlots);
+        atEnd.userObjects, atEnd.freeTlsSlots, atEnd.threads);
     Say("growth %lld %ld %ld %ld %ld", growth.committedBytes, growth.handles, growth.gdiObjects, growth.userObjects,
         -growth.freeTlsSlots);
 }
