@@ -1,57 +1,40 @@
 #include "component/registry_transaction.h"
 
-#include <new>
-
 namespace quillpost {
 namespace {
 
 // A key that still matches its copy is left alone, so its flags (volatile, security) stay too.
-bool StillAsSaved(const std::wstring& path, bool existed, const RegistryTree& saved)
+// When memory is too short to tell, it is written back.
+bool StillAsSaved(const KeyPath& path, const RegistrySnapshot& saved)
 {
-    RegistryTree now;
-    const HRESULT hr = ReadRegistryTree(HKEY_CLASSES_ROOT, path, now);
-    if (FAILED(hr)) return false;
-    return (hr == S_OK) == existed && now == saved;
+    RegistrySnapshot now;
+    if (FAILED(now.Read(HKEY_CLASSES_ROOT, path.Get()))) return false;
+    return now.SameAs(saved);
 }
 
 }  // namespace
 
 RegistryTransaction::~RegistryTransaction()
 {
-    if (committed_) return;
-    // Restoring reads the keys again; out of memory it stops, with a second try, rather than
-    // throw out of a destructor.
-    for (int attempt = 0; attempt < 2; ++attempt) {
-#if __cpp_exceptions
-        try {
-            Restore();
-            return;
-        } catch (const std::bad_alloc&) {
-        }
-#else
-        Restore();
-        return;
-#endif
-    }
+    if (!committed_) Restore();
 }
 
-HRESULT RegistryTransaction::Save(const std::wstring& path)
+HRESULT RegistryTransaction::Save(const KeyPath& path)
 {
-    SavedKey key;
-    const HRESULT hr = ReadRegistryTree(HKEY_CLASSES_ROOT, path, key.tree);
-    if (FAILED(hr)) return hr;
-    key.existed = hr == S_OK;
-    saved_.push_back(std::move(key));
+    if (count_ == kMaxKeys) return E_UNEXPECTED;
+    SavedKey& key = saved_[count_];
+    if (HRESULT hr = key.copy.Read(HKEY_CLASSES_ROOT, path.Get()); FAILED(hr)) return hr;
+    key.path = path;
+    ++count_;
     return S_OK;
 }
 
 void RegistryTransaction::Restore()
 {
     // A step of the restore that fails (the registry is busy, memory is short) gets one more try.
-    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-        const std::wstring& path = it->tree.name;
-        for (int attempt = 0; attempt < 2 && !StillAsSaved(path, it->existed, it->tree); ++attempt)
-            WriteRegistryTree(HKEY_CLASSES_ROOT, path, it->existed, it->tree);
+    for (int i = count_ - 1; i >= 0; --i) {
+        for (int attempt = 0; attempt < 2 && !StillAsSaved(saved_[i].path, saved_[i].copy); ++attempt)
+            saved_[i].copy.WriteBack(HKEY_CLASSES_ROOT, saved_[i].path.Get());
     }
 }
 

@@ -5,10 +5,8 @@
 
 #include <windows.h>
 
-#include <string>
-#include <vector>
-
-#include "component/registry_tree.h"
+#include "component/key_path.h"
+#include "component/registry_snapshot.h"
 
 namespace quillpost {
 
@@ -22,18 +20,20 @@ public:
 
     // Copies the key at `path` with everything below it (or notes that it does not exist).
     // Call before the change; a failure means the key cannot be guarded, so do not change it.
-    HRESULT Save(const std::wstring& path);
+    HRESULT Save(const KeyPath& path);
     void Commit() { committed_ = true; }
 
 private:
     struct SavedKey {
-        bool existed = false;
-        RegistryTree tree;
+        KeyPath path;
+        RegistrySnapshot copy;
     };
+    static constexpr int kMaxKeys = 8;
 
     void Restore();
 
-    std::vector<SavedKey> saved_;
+    SavedKey saved_[kMaxKeys];
+    int count_ = 0;
     bool committed_ = false;
 };
 

@@ -9,58 +9,78 @@ using Microsoft::WRL::ComPtr;
 namespace quillpost {
 namespace {
 
-const std::wstring kVersionKey = std::wstring(L"TypeLib\\") + kLibidText + L"\\1.0";
-
 HRESULT FromStatus(LSTATUS status) { return status == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(status); }
 
-bool ReadString(const std::wstring& path, const wchar_t* name, std::wstring& out)
+KeyPath LibraryKey()
 {
-    wchar_t data[MAX_PATH * 4] = {};
-    DWORD size = sizeof(data);
-    if (RegGetValueW(HKEY_CLASSES_ROOT, path.c_str(), name, RRF_RT_REG_SZ, nullptr, data, &size) != ERROR_SUCCESS)
-        return false;
-    out = data;
-    return true;
+    KeyPath path;
+    path.Set(L"TypeLib", kLibidText);
+    return path;
 }
 
-bool HasString(const std::wstring& path, const wchar_t* name = nullptr)
+KeyPath VersionKey()
 {
-    std::wstring ignored;
-    return ReadString(path, name, ignored);
+    KeyPath path;
+    path.Set(LibraryKey().Get(), L"1.0");
+    return path;
 }
 
-bool NamesThisLibrary(const std::wstring& path)
+KeyPath Below(const KeyPath& key, const wchar_t* subkey)
 {
-    std::wstring libid;
-    return ReadString(path, nullptr, libid) && CompareStringOrdinal(libid.c_str(), -1, kLibidText, -1, TRUE) ==
-                                                   CSTR_EQUAL;
+    KeyPath path;
+    path.Set(key.Get(), subkey);
+    return path;
+}
+
+// The value as text, when it is a string that fits the buffer.
+bool ReadString(const KeyPath& key, const wchar_t* name, wchar_t* buffer, DWORD capacity)
+{
+    DWORD size = capacity * sizeof(wchar_t);
+    return RegGetValueW(HKEY_CLASSES_ROOT, key.Get(), name, RRF_RT_REG_SZ, nullptr, buffer, &size) == ERROR_SUCCESS;
+}
+
+bool HasString(const KeyPath& key, const wchar_t* name = nullptr)
+{
+    DWORD size = 0;
+    return RegGetValueW(HKEY_CLASSES_ROOT, key.Get(), name, RRF_RT_REG_SZ, nullptr, nullptr, &size) ==
+           ERROR_SUCCESS;
+}
+
+bool Equal(const wchar_t* a, const wchar_t* b) { return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL; }
+
+bool NamesThisLibrary(const KeyPath& key)
+{
+    wchar_t libid[64] = {};
+    return ReadString(key, nullptr, libid, ARRAYSIZE(libid)) && Equal(libid, kLibidText);
 }
 
 bool LibraryEntriesInPlace(const wchar_t* modulePath)
 {
-    std::wstring registeredPath;
-    return HasString(kVersionKey) && HasString(kVersionKey + L"\\FLAGS") && HasString(kVersionKey + L"\\HELPDIR") &&
-           ReadString(kVersionKey + L"\\0\\win32", nullptr, registeredPath) && registeredPath == modulePath;
+    const KeyPath version = VersionKey();
+    wchar_t registered[KeyPath::kCapacity * 4] = {};
+    return HasString(version) && HasString(Below(version, L"FLAGS")) && HasString(Below(version, L"HELPDIR")) &&
+           ReadString(Below(version, L"0\\win32"), nullptr, registered, ARRAYSIZE(registered)) &&
+           Equal(registered, modulePath);
 }
 
-bool InterfaceEntriesInPlace(const std::wstring& key)
+bool InterfaceEntriesInPlace(const KeyPath& key)
 {
-    return HasString(key) && HasString(key + L"\\ProxyStubClsid") && HasString(key + L"\\ProxyStubClsid32") &&
-           NamesThisLibrary(key + L"\\TypeLib") && HasString(key + L"\\TypeLib", L"Version");
+    return HasString(key) && HasString(Below(key, L"ProxyStubClsid")) && HasString(Below(key, L"ProxyStubClsid32")) &&
+           NamesThisLibrary(Below(key, L"TypeLib")) && HasString(Below(key, L"TypeLib"), L"Version");
 }
 
-HRESULT DeleteTree(const std::wstring& path)
+HRESULT DeleteTree(const KeyPath& path)
 {
-    const LSTATUS status = RegDeleteTreeW(HKEY_CLASSES_ROOT, path.c_str());
+    const LSTATUS status = RegDeleteTreeW(HKEY_CLASSES_ROOT, path.Get());
     return status == ERROR_FILE_NOT_FOUND ? S_OK : FromStatus(status);
 }
 
 // The library's own key goes only when no other version is registered under it.
 HRESULT DeleteLibraryKeyIfEmpty()
 {
-    const std::wstring libraryKey = std::wstring(L"TypeLib\\") + kLibidText;
+    const KeyPath library = LibraryKey();
     HKEY key = nullptr;
-    LSTATUS status = RegOpenKeyExW(HKEY_CLASSES_ROOT, libraryKey.c_str(), 0, KEY_READ, &key);
+    LSTATUS status = RegOpenKeyExW(HKEY_CLASSES_ROOT, library.Get(), 0, KEY_READ, &key);
     if (status == ERROR_FILE_NOT_FOUND) return S_OK;
     if (status != ERROR_SUCCESS) return FromStatus(status);
     DWORD subkeys = 0;
@@ -68,13 +88,14 @@ HRESULT DeleteLibraryKeyIfEmpty()
                               nullptr, nullptr);
     RegCloseKey(key);
     if (status != ERROR_SUCCESS) return FromStatus(status);
-    return subkeys == 0 ? DeleteTree(libraryKey) : S_OK;
+    return subkeys == 0 ? DeleteTree(library) : S_OK;
 }
 
 }  // namespace
 
-HRESULT InterfaceKeyPaths(ITypeLib* library, std::vector<std::wstring>& out)
+HRESULT ListInterfaceKeys(ITypeLib* library, InterfaceKeys& out)
 {
+    out.count = 0;
     const UINT count = library->GetTypeInfoCount();
     for (UINT i = 0; i < count; ++i) {
         ComPtr<ITypeInfo> info;
@@ -85,34 +106,36 @@ HRESULT InterfaceKeyPaths(ITypeLib* library, std::vector<std::wstring>& out)
         wchar_t iid[40] = {};
         StringFromGUID2(attributes->guid, iid, ARRAYSIZE(iid));
         info->ReleaseTypeAttr(attributes);
-        if (isInterface) out.push_back(std::wstring(L"Interface\\") + iid);
+        if (!isInterface) continue;
+        if (out.count == InterfaceKeys::kCapacity) return E_UNEXPECTED;
+        out.paths[out.count++].Set(L"Interface", iid);
     }
     return S_OK;
 }
 
 HRESULT RegisterTypeLibAt(ITypeLib* library, wchar_t* modulePath)
 {
-    std::vector<std::wstring> interfaces;
-    if (HRESULT hr = InterfaceKeyPaths(library, interfaces); FAILED(hr)) return hr;
+    InterfaceKeys interfaces;
+    if (HRESULT hr = ListInterfaceKeys(library, interfaces); FAILED(hr)) return hr;
     wchar_t noHelpDir[] = L"";
     if (HRESULT hr = RegisterTypeLib(library, modulePath, noHelpDir); FAILED(hr)) return hr;
     if (!LibraryEntriesInPlace(modulePath)) return TYPE_E_REGISTRYACCESS;
-    for (const std::wstring& key : interfaces) {
-        if (!InterfaceEntriesInPlace(key)) return TYPE_E_REGISTRYACCESS;
+    for (int i = 0; i < interfaces.count; ++i) {
+        if (!InterfaceEntriesInPlace(interfaces.paths[i])) return TYPE_E_REGISTRYACCESS;
     }
     return S_OK;
 }
 
 HRESULT UnregisterTypeLibEntries(ITypeLib* library)
 {
-    std::vector<std::wstring> interfaces;
-    if (HRESULT hr = InterfaceKeyPaths(library, interfaces); FAILED(hr)) return hr;
-    for (const std::wstring& key : interfaces) {
+    InterfaceKeys interfaces;
+    if (HRESULT hr = ListInterfaceKeys(library, interfaces); FAILED(hr)) return hr;
+    for (int i = 0; i < interfaces.count; ++i) {
         // An interface key that another library registered is not this module's to remove.
-        if (!NamesThisLibrary(key + L"\\TypeLib")) continue;
-        if (HRESULT hr = DeleteTree(key); FAILED(hr)) return hr;
+        if (!NamesThisLibrary(Below(interfaces.paths[i], L"TypeLib"))) continue;
+        if (HRESULT hr = DeleteTree(interfaces.paths[i]); FAILED(hr)) return hr;
     }
-    if (HRESULT hr = DeleteTree(kVersionKey); FAILED(hr)) return hr;
+    if (HRESULT hr = DeleteTree(VersionKey()); FAILED(hr)) return hr;
     return DeleteLibraryKeyIfEmpty();
 }
 

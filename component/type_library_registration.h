@@ -6,13 +6,17 @@
 
 #include <oaidl.h>
 
-#include <string>
-#include <vector>
+#include "component/key_path.h"
 
 namespace quillpost {
 
 // Interface\{IID} for each interface the library describes: the keys RegisterTypeLib adds.
-HRESULT InterfaceKeyPaths(ITypeLib* library, std::vector<std::wstring>& out);
+struct InterfaceKeys {
+    static constexpr int kCapacity = 4;
+    KeyPath paths[kCapacity];
+    int count = 0;
+};
+HRESULT ListInterfaceKeys(ITypeLib* library, InterfaceKeys& out);
 
 // Registers the library at the module's path and checks that every entry is in place.
 HRESULT RegisterTypeLibAt(ITypeLib* library, wchar_t* modulePath);
