@@ -74,24 +74,38 @@ TEST_F(ResultOnFailure, ConfigureThatCannotOpenItsWindowLeavesTheResultEmpty)
     EXPECT_EQ(VT_EMPTY, result.vt);
 }
 
+// The caller's strings, passed by reference as a host passes them.
+struct CallerStrings {
+    BSTR name = SysAllocString(L"keep");
+    BSTR value = SysAllocString(L"keep");
+    BSTR help = SysAllocString(L"keep");
+    ~CallerStrings()
+    {
+        SysFreeString(name);
+        SysFreeString(value);
+        SysFreeString(help);
+    }
+};
+
 TEST_F(ResultOnFailure, CommandInfoThatRunsOutOfMemoryLeavesTheResultEmptyAndTheStringsAlone)
 {
     stress::ImportFaults faults(stress::FaultFamily::Allocations, {GetModuleHandleW(L"Quillpost.dll")});
     ASSERT_GT(faults.Slots(), 0);
-    Bstr name(L"keep"), value(L"keep"), help(L"keep");
+    CallerStrings strings;
     VARIANT result = Garbage();
     faults.Arm(1);  // the first allocation of the call fails
-    EXPECT_EQ(E_OUTOFMEMORY, sample_->GetPublishCommandInfo(1, name.Put(), value.Put(), help.Put(), &result));
+    EXPECT_EQ(E_OUTOFMEMORY,
+              sample_->GetPublishCommandInfo(1, &strings.name, &strings.value, &strings.help, &result));
     EXPECT_TRUE(faults.Fired());
     faults.Arm(0);
     EXPECT_EQ(VT_EMPTY, result.vt);
-    EXPECT_EQ(L"keep", name.Text());
-    EXPECT_EQ(L"keep", value.Text());
-    EXPECT_EQ(L"keep", help.Text());
+    EXPECT_STREQ(L"keep", strings.name);
+    EXPECT_STREQ(L"keep", strings.value);
+    EXPECT_STREQ(L"keep", strings.help);
 
     result = Garbage();
-    EXPECT_EQ(S_OK, sample_->GetPublishCommandInfo(1, name.Put(), value.Put(), help.Put(), &result));
-    EXPECT_EQ(L"View Quill Post", name.Text());
+    EXPECT_EQ(S_OK, sample_->GetPublishCommandInfo(1, &strings.name, &strings.value, &strings.help, &result));
+    EXPECT_STREQ(L"View Quill Post", strings.name);
     EXPECT_EQ(VT_EMPTY, result.vt);
 }
 
