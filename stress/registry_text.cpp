@@ -23,11 +23,13 @@ std::string Narrow(const std::wstring& text)
 void AppendKey(HKEY root, const std::wstring& path, std::string& out)
 {
     HKEY key = nullptr;
+    out += '[';
+    out += Narrow(path);
     if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
-        out += "[" + Narrow(path) + "] absent\n";
+        out += "] absent\n";
         return;
     }
-    out += "[" + Narrow(path) + "]\n";
+    out += "]\n";
     std::vector<wchar_t> name(16384);
     std::vector<BYTE> data(65536);
     for (DWORD i = 0;; ++i) {
@@ -36,7 +38,9 @@ void AppendKey(HKEY root, const std::wstring& path, std::string& out)
             break;
         char head[64];
         std::snprintf(head, sizeof(head), "\"=%lu:", type);
-        out += "\"" + Narrow(std::wstring(name.data(), nameLength)) + head;
+        out += '"';
+        out += Narrow(std::wstring(name.data(), nameLength));
+        out += head;
         for (DWORD b = 0; b < size; ++b) {
             char hex[4];
             std::snprintf(hex, sizeof(hex), "%02x", data[b]);
