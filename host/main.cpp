@@ -1,7 +1,10 @@
 // quillpost-host: loads a plug-in of the messenger contract and plays the host for it.
 //
-//   quillpost-host [--plugin PROGID|{CLSID}] [--email ADDRESS] [--typelib] [--session LINE...]
+//   quillpost-host [--plugin PROGID|{CLSID}|PATH.dll] [--class PROGID|{CLSID}] [--email ADDRESS]
+//                  [--typelib] [--session LINE...]
 //
+// Given a DLL's path, it uses the plug-in unregistered: the class (default TallowPlugin6.Sample)
+// is found through the activation context of the DLL's own manifest, active for the session.
 // Without --session it reads lines from standard input (see session.h) while keeping the
 // plug-in's windows live; with it, it runs the given lines and exits.
 #include <windows.h>
@@ -11,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "host/activation_context.h"
 #include "host/console_input.h"
 #include "host/plugin_client.h"
 #include "host/session.h"
@@ -23,6 +27,7 @@ namespace {
 
 struct Options {
     std::wstring plugin = L"TallowPlugin6.Sample";
+    std::wstring className = L"TallowPlugin6.Sample";  // in a DLL given by its path
     std::wstring email = L"user@quillpost.example";
     bool printTypeLibrary = false;
     bool scripted = false;
@@ -35,6 +40,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options* options)
         const std::wstring arg = argv[i];
         if (arg == L"--plugin" && i + 1 < argc) {
             options->plugin = argv[++i];
+        } else if (arg == L"--class" && i + 1 < argc) {
+            options->className = argv[++i];
         } else if (arg == L"--email" && i + 1 < argc) {
             options->email = argv[++i];
         } else if (arg == L"--typelib") {
@@ -117,13 +124,24 @@ int wmain(int argc, wchar_t** argv)
 {
     Options options;
     if (!ParseOptions(argc, argv, &options)) {
-        std::fwprintf(stderr, L"usage: quillpost-host [--plugin PROGID|{CLSID}] [--email ADDRESS] [--typelib] "
-                              L"[--session LINE...]\n");
+        std::fwprintf(stderr, L"usage: quillpost-host [--plugin PROGID|{CLSID}|PATH.dll] [--class PROGID|{CLSID}] "
+                              L"[--email ADDRESS] [--typelib] [--session LINE...]\n");
         return 2;
     }
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
     int exitCode = 0;
     {
+        ActivationContext unregistered;
+        if (IsDllPath(options.plugin)) {
+            if (HRESULT hr = unregistered.Activate(options.plugin); FAILED(hr)) {
+                std::wprintf(L"no activation context from %ls: 0x%08lX\n", options.plugin.c_str(),
+                             static_cast<unsigned long>(hr));
+                CoUninitialize();
+                return 1;
+            }
+            std::wprintf(L"Using %ls unregistered, through its manifest\n", unregistered.Path().c_str());
+            options.plugin = options.className;
+        }
         PluginClient client;
         if (HRESULT hr = client.Create(options.plugin); FAILED(hr)) {
             std::wprintf(L"cannot create %ls: 0x%08lX\n", options.plugin.c_str(), static_cast<unsigned long>(hr));

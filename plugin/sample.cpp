@@ -6,6 +6,7 @@
 #include <new>
 
 #include "base/module.h"
+#include "plugin/dispatch_front.h"
 #include "plugin/type_info.h"
 
 using Microsoft::WRL::ComPtr;
@@ -80,7 +81,8 @@ STDMETHODIMP Sample::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS
     if (!params) return E_INVALIDARG;
     ComPtr<ITypeInfo> typeInfo;
     if (HRESULT hr = GetSampleTypeInfo(&typeInfo); FAILED(hr)) return hr;
-    return typeInfo->Invoke(static_cast<_Sample*>(this), id, flags, params, result, exception, argError);
+    return InvokeThroughFront(typeInfo.Get(), static_cast<_Sample*>(this), id, flags, params, result, exception,
+                              argError);
 }
 
 STDMETHODIMP Sample::InterfaceSupportsErrorInfo(REFIID riid)

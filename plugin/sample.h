@@ -17,7 +17,7 @@ public:
     STDMETHODIMP_(ULONG) AddRef() override;
     STDMETHODIMP_(ULONG) Release() override;
 
-    // IDispatch, answered by the type library's standard dispatch
+    // IDispatch, answered by the type library's standard dispatch behind plugin/dispatch_front.h
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;
     STDMETHODIMP GetTypeInfo(UINT index, LCID locale, ITypeInfo** out) override;
     STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override;

@@ -4,6 +4,8 @@
 # With a display: the windows stay open and the host prompts for commands (/xquillpost,
 # !configure, !quit ...). Without one (or with QUILLPOST_HEADLESS=1): a scripted session on a
 # virtual display that saves a PNG of every window the plug-in opened, then cleans up.
+# QUILLPOST_UNREGISTERED=1: no regsvr32 (so no administrator on Windows): the host is given the
+# DLL's path and finds the plug-in through the DLL's own manifest.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 "$here/setup.sh"
@@ -18,21 +20,32 @@ dll=$BUILD_DIR/bin/Quillpost.dll
 host=$BUILD_DIR/host/quillpost-host.exe
 email=${QUILLPOST_EMAIL:-you@quillpost.example}
 
+# register/unregister: regsvr32, unless the plug-in is used unregistered.
+plugin_args=()
+if [ -n "${QUILLPOST_UNREGISTERED:-}" ]; then
+  plugin_args=(--plugin "Z:$(printf '%s' "$dll" | tr / '\\')")
+  register() { :; }
+  unregister() { :; }
+else
+  register() { wine_run regsvr32 /s "$dll"; }
+  unregister() { wine_run regsvr32 /s /u "$dll"; }
+fi
+
 if [ -n "${DISPLAY:-}" ] && [ -z "${QUILLPOST_HEADLESS:-}" ]; then
-  wine_run regsvr32 /s "$dll"
-  wine_run "$host" --email "$email"
-  wine_run regsvr32 /s /u "$dll"
+  register
+  wine_run "$host" "${plugin_args[@]}" --email "$email"
+  unregister
   exit 0
 fi
 
 start_virtual_display
-wine_run regsvr32 /s "$dll"
+register
 shots=${QUILLPOST_SCREENSHOTS:-$BUILD_DIR/screenshots}
 rm -rf "$shots" && mkdir -p "$shots"
 log=$shots/session.log
 
 # Each "!windows" lists the visible windows; the pause after it is when they are captured.
-wine_run "$host" --typelib --email "$email" --session \
+wine_run "$host" "${plugin_args[@]}" --typelib --email "$email" --session \
   /xquillpost '!wait 3000' '!windows' '!wait 3000' \
   '!configure' '!wait 1000' '!windows' '!wait 3000' \
   '!close' >"$log" 2>&1 &
@@ -61,7 +74,7 @@ while kill -0 "$host_pid" 2>/dev/null; do
   sleep 0.2
 done
 wait "$host_pid" || { cat "$log"; exit 1; }
-wine_run regsvr32 /s /u "$dll"
+unregister
 echo
 cat "$log"
 echo

@@ -1,4 +1,4 @@
-// Quillpost.dll as a file: exports by name and ordinal, the version record, its imports.
+// Quillpost.dll as a file: exports by name and ordinal, the version record, its imports, its manifest.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -108,6 +108,21 @@ TEST_F(Binary, VersionStringsInTheirOrder)
         EXPECT_GT(at, previous) << key << " is out of order";
         previous = at;
     }
+}
+
+// The assembly manifest a host's activation context reads is resource 1; resource 2 would bind
+// the DLL's own imports, which stay plain system DLLs.
+TEST_F(Binary, CarriesItsAssemblyManifestAsResourceOne)
+{
+    HRSRC found = FindResourceW(module_.Handle(), MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    ASSERT_NE(nullptr, found);
+    EXPECT_EQ(nullptr, FindResourceW(module_.Handle(), MAKEINTRESOURCEW(2), MAKEINTRESOURCEW(24)));
+    const auto* text = static_cast<const char*>(LockResource(LoadResource(module_.Handle(), found)));
+    const std::string manifest(text, SizeofResource(module_.Handle(), found));
+    EXPECT_NE(std::string::npos, manifest.find("name=\"Quillpost\""));
+    EXPECT_NE(std::string::npos, manifest.find("clsid=\"{55931A42-72BB-4AAC-8C6D-DF4BAD84DCFB}\""));
+    EXPECT_NE(std::string::npos, manifest.find("progid=\"TallowPlugin6.Sample\""));
+    EXPECT_NE(std::string::npos, manifest.find("tlbid=\"{A1AF92CF-B99B-443C-B7A8-3022E7E97F28}\""));
 }
 
 }  // namespace
