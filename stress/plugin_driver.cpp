@@ -168,4 +168,11 @@ bool WaitPumping(HANDLE handle, DWORD timeoutMilliseconds)
     return PumpUntil([handle] { return WaitForSingleObject(handle, 0) == WAIT_OBJECT_0; }, timeoutMilliseconds);
 }
 
+ResourceCounts CountWhenSettled(long threadsBefore)
+{
+    PumpUntil([&] { return CountThreads() <= threadsBefore; }, 10000);
+    Pump(100);
+    return CountResources();
+}
+
 }  // namespace quillpost::stress

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "resource_counters.h"
+
 namespace quillpost::stress {
 
 using Microsoft::WRL::ComPtr;
@@ -40,5 +42,10 @@ void Pump(DWORD milliseconds);
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMilliseconds);
 // Waits for a handle while dispatching this thread's messages.
 bool WaitPumping(HANDLE handle, DWORD timeoutMilliseconds);
+
+// Counts once the platform's own work of the last cycles (a page request or an ended
+// apartment's clean-up, on threads of its own) has come to its end, or after 10 s: otherwise
+// the count would hold those threads' stacks.
+ResourceCounts CountWhenSettled(long threadsBefore);
 
 }  // namespace quillpost::stress

@@ -116,14 +116,13 @@ unsigned __stdcall CallerThread(void* parameter)
 int Apartments(const ScenarioArgs& args)
 {
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return Verdict(false, "CoInitializeEx");
+    const long threadsAtStart = CountThreads();
     long failures = 0;
     bool ended = RunApartments(args.width, args.count, args.seed, failures);  // warm-up
     ended = ended && RunApartments(args.width, args.count, args.seed + 1000, failures);
-    Pump(200);
-    const ResourceCounts afterWarmUp = CountResources();
+    const ResourceCounts afterWarmUp = CountWhenSettled(threadsAtStart);
     ended = ended && RunApartments(args.width, args.count, args.seed + 2000, failures);
-    Pump(200);
-    const ResourceCounts atEnd = CountResources();
+    const ResourceCounts atEnd = CountWhenSettled(threadsAtStart);
     Say("figure 3 batches of %ld apartments x %ld rounds, failed calls or closes %ld, all threads ended %s",
         args.width, args.count, failures, ended ? "yes" : "no");
     SayGrowth("apartments growth over the last batch", afterWarmUp, atEnd);

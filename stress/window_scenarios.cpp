@@ -14,15 +14,6 @@ constexpr wchar_t kForumPage[] = L"http://forum.tallowchat.example/latest.php";
 
 long WarmUpCycles(long count) { return std::clamp(count / 10, 20L, 200L); }
 
-// The platform's own work of the last cycles (a page request on a worker thread of its own)
-// comes to its end before the counts are taken, or the count would hold that thread's stack.
-ResourceCounts CountWhenSettled(const ResourceCounts& afterWarmUp)
-{
-    PumpUntil([&] { return CountThreads() <= afterWarmUp.threads; }, 10000);
-    Pump(100);
-    return CountResources();
-}
-
 struct CycleTally {
     long failedCalls = 0;
     long noWindow = 0;
@@ -58,7 +49,7 @@ int WindowCycles(const ScenarioArgs& args, bool viewer)
         if (windows.empty()) ++tally.noWindow;
         if (!CloseByUser(windows)) ++tally.stuckOpen;
     }
-    const ResourceCounts atEnd = CountWhenSettled(afterWarmUp);
+    const ResourceCounts atEnd = CountWhenSettled(afterWarmUp.threads);
     SayTally(tally, args.count);
     SayGrowth(viewer ? "viewer growth after warm-up" : "about growth after warm-up", afterWarmUp, atEnd);
     plugin.Reset();
@@ -118,7 +109,7 @@ int BrowserBaseline(const ScenarioArgs& args)
         Pump(random() % 3);
         if (!CloseByUser({window})) ++tally.stuckOpen;
     }
-    const ResourceCounts atEnd = CountWhenSettled(afterWarmUp);
+    const ResourceCounts atEnd = CountWhenSettled(afterWarmUp.threads);
     SayTally(tally, args.count);
     SayGrowth("platform browser growth after warm-up", afterWarmUp, atEnd);
     CoUninitialize();
