@@ -8,7 +8,28 @@
 namespace quillpost {
 namespace {
 
-// One static factory; references to it keep the module loaded like any object.
+// A count that refuses to go below zero: a caller's unbalanced release must not make the
+// module count go negative, or the module could never unload again.
+class BoundedCount {
+public:
+    void Increment() { InterlockedIncrement(&count_); }
+    // False (and no change) when the count is already zero.
+    bool Decrement()
+    {
+        for (LONG current = count_; current > 0;) {
+            const LONG seen = InterlockedCompareExchange(&count_, current - 1, current);
+            if (seen == current) return true;
+            current = seen;
+        }
+        return false;
+    }
+
+private:
+    LONG count_ = 0;
+};
+
+// One static factory; its references and its server locks keep the module loaded like any
+// object, and each is counted on its own so that neither can release more than it took.
 class SampleFactory final : public IClassFactory {
 public:
     STDMETHODIMP QueryInterface(REFIID riid, void** out) override
@@ -24,12 +45,13 @@ public:
     }
     STDMETHODIMP_(ULONG) AddRef() override
     {
+        references_.Increment();
         LockModule();
         return 2;
     }
     STDMETHODIMP_(ULONG) Release() override
     {
-        UnlockModule();
+        if (references_.Decrement()) UnlockModule();
         return 1;
     }
 
@@ -41,15 +63,22 @@ public:
         return Sample::Create(riid, out);
     }
 
+    // An unlock without a lock is the caller's mistake: refused, and the count is unchanged.
     STDMETHODIMP LockServer(BOOL lock) override
     {
         if (lock) {
+            locks_.Increment();
             LockModule();
-        } else {
-            UnlockModule();
+            return S_OK;
         }
+        if (!locks_.Decrement()) return E_UNEXPECTED;
+        UnlockModule();
         return S_OK;
     }
+
+private:
+    BoundedCount references_;
+    BoundedCount locks_;
 };
 
 SampleFactory g_sampleFactory;

@@ -1,11 +1,12 @@
-// Writes registry values under HKEY_CLASSES_ROOT so that a failed registration can be
-// undone: keys it created are deleted again and values it replaced get their old data back.
+// Keeps copies of the registry keys under HKEY_CLASSES_ROOT that a registration or an
+// unregistration may touch, so that a change that fails part way leaves them as they were:
+// whatever was written, by this module or by the system on its behalf, is taken back.
 #pragma once
 
 #include <windows.h>
 
-#include <string>
-#include <vector>
+#include "component/key_path.h"
+#include "component/registry_snapshot.h"
 
 namespace quillpost {
 
@@ -14,28 +15,25 @@ public:
     RegistryTransaction() = default;
     RegistryTransaction(const RegistryTransaction&) = delete;
     RegistryTransaction& operator=(const RegistryTransaction&) = delete;
-    // Rolls back unless Commit() was called.
+    // Puts every saved key back as it was, unless Commit() was called.
     ~RegistryTransaction();
 
-    // Sets a string value (name nullptr = the key's default value), creating the key path.
-    HRESULT SetString(const std::wstring& keyPath, const wchar_t* valueName, const std::wstring& data);
+    // Copies the key at `path` with everything below it (or notes that it does not exist).
+    // Call before the change; a failure means the key cannot be guarded, so do not change it.
+    HRESULT Save(const KeyPath& path);
     void Commit() { committed_ = true; }
 
 private:
-    struct PreviousValue {
-        std::wstring keyPath;
-        std::wstring valueName;  // empty = default value
-        bool existed = false;
-        DWORD type = 0;
-        std::vector<BYTE> data;
+    struct SavedKey {
+        KeyPath path;
+        RegistrySnapshot copy;
     };
+    static constexpr int kMaxKeys = 8;
 
-    HRESULT CreateKeyPath(const std::wstring& keyPath, HKEY* key);
-    HRESULT Remember(HKEY key, const std::wstring& keyPath, const wchar_t* valueName);
-    void Rollback();
+    void Restore();
 
-    std::vector<std::wstring> createdKeys_;
-    std::vector<PreviousValue> previousValues_;
+    SavedKey saved_[kMaxKeys];
+    int count_ = 0;
     bool committed_ = false;
 };
 

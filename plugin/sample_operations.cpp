@@ -1,7 +1,9 @@
 // The six operations of the host contract that Sample answers.
 //
 // Pointers the caller passes for results are checked before anything is written, so a
-// call either fails with nothing written or writes all that it is meant to write.
+// call either fails with nothing written or writes all that it is meant to write. The one
+// exception is a result VARIANT: it is a pure out-parameter, so it is made empty first and a
+// failure leaves it empty, never holding whatever the caller's memory held.
 #include <wrl/client.h>
 
 #include <string>
@@ -67,10 +69,10 @@ STDMETHODIMP Sample::Uninitialize(VARIANT* result)
 STDMETHODIMP Sample::Configure(VARIANT* result)
 {
     if (!result) return E_POINTER;
+    VariantInit(result);
     Form2* about = nullptr;
     if (HRESULT hr = GetAboutWindow(&about); FAILED(hr)) return ReportFailure(hr);
     if (HRESULT hr = about->Show(); FAILED(hr)) return ReportFailure(hr, about->FailedStep());
-    VariantInit(result);
     return S_OK;
 }
 
@@ -91,6 +93,7 @@ STDMETHODIMP Sample::GetPublishCommandInfo(LONG nCommandIdx, BSTR* sName, BSTR* 
                                            VARIANT* result)
 {
     if (!sName || !sValue || !sHelp || !result) return E_POINTER;
+    VariantInit(result);
     for (const PublishedCommand& command : kCommands) {
         if (command.index != nCommandIdx) continue;
         UniqueBstr name, value;
@@ -100,7 +103,6 @@ STDMETHODIMP Sample::GetPublishCommandInfo(LONG nCommandIdx, BSTR* sName, BSTR* 
         Assign(sValue, value);
     }
     // No help text is published: sHelp keeps what the host passed.
-    VariantInit(result);
     return S_OK;
 }
 

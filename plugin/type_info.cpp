@@ -10,7 +10,7 @@ using Microsoft::WRL::ComPtr;
 namespace quillpost {
 namespace {
 
-ITypeInfo* g_sampleTypeInfo = nullptr;  // owned for the life of the process
+ITypeInfo* g_sampleTypeInfo = nullptr;  // owned until the module is freed
 
 HRESULT LoadSampleTypeInfo(ITypeInfo** out)
 {
@@ -43,6 +43,13 @@ HRESULT GetSampleTypeInfo(ITypeInfo** out)
     cached->AddRef();
     *out = cached;
     return S_OK;
+}
+
+void ReleaseSampleTypeInfo()
+{
+    auto* cached = static_cast<ITypeInfo*>(
+        InterlockedExchangePointer(reinterpret_cast<void**>(&g_sampleTypeInfo), nullptr));
+    if (cached) cached->Release();
 }
 
 }  // namespace quillpost

@@ -1,5 +1,5 @@
 // The type description of _Sample, loaded from the module's embedded type library once
-// per process and shared read-only by every object.
+// per load of the module and shared read-only by every object.
 #pragma once
 
 #include <oaidl.h>
@@ -8,5 +8,10 @@ namespace quillpost {
 
 // AddRef'ed ITypeInfo of _Sample in *out; *out = nullptr on failure.
 HRESULT GetSampleTypeInfo(ITypeInfo** out);
+
+// Gives the cached description back. Only for the module's entry point when the module is
+// freed by the unload query (no object, and so no caller of GetSampleTypeInfo, is left); at
+// process exit nothing is released.
+void ReleaseSampleTypeInfo();
 
 }  // namespace quillpost

@@ -4,6 +4,8 @@
 #include <map>
 #include <string>
 
+#include "stress/import_faults.h"
+#include "stress/registry_text.h"
 #include "support/module.h"
 
 namespace quillpost::testing {
@@ -153,6 +155,124 @@ TEST_F(Registration, AFailedReRegistrationKeepsThePreviousRegistration)
     EXPECT_EQ(before, after);
 
     ASSERT_EQ(ERROR_SUCCESS, RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgIdKey.c_str()));
+}
+
+// A second copy of the DLL elsewhere on disk, loaded beside the first.
+class OtherCopy {
+public:
+    explicit OtherCopy(const std::wstring& original)
+    {
+        wchar_t temp[MAX_PATH] = {};
+        GetTempPathW(MAX_PATH, temp);
+        folder_ = std::wstring(temp) + L"quillpost-other-copy";
+        CreateDirectoryW(folder_.c_str(), nullptr);
+        path_ = folder_ + L"\\QuillpostCopy.dll";
+        if (CopyFileW(original.c_str(), path_.c_str(), FALSE)) module_ = LoadLibraryW(path_.c_str());
+    }
+    ~OtherCopy()
+    {
+        if (module_) FreeLibrary(module_);
+        DeleteFileW(path_.c_str());
+        RemoveDirectoryW(folder_.c_str());
+    }
+    OtherCopy(const OtherCopy&) = delete;
+    OtherCopy& operator=(const OtherCopy&) = delete;
+
+    bool Loaded() const { return module_ != nullptr; }
+    HRESULT RegisterServer() const
+    {
+        auto entry = reinterpret_cast<HRESULT(STDAPICALLTYPE*)()>(
+            reinterpret_cast<void*>(GetProcAddress(module_, "DllRegisterServer")));
+        return entry ? entry() : E_NOTIMPL;
+    }
+
+private:
+    std::wstring folder_, path_;
+    HMODULE module_ = nullptr;
+};
+
+// Another copy whose registration fails at its last write must not leave the type library
+// pointing at it while the class still points at the registered copy.
+TEST_F(Registration, AFailedRegistrationOfAnotherCopyLeavesTheRegisteredOneWhole)
+{
+    ASSERT_EQ(S_OK, module_.RegisterServer());
+    OtherCopy other(module_.Path());
+    ASSERT_TRUE(other.Loaded());
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgIdKey.c_str()));
+    HKEY blocker = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, kProgIdKey.c_str(), 0, nullptr, REG_OPTION_VOLATILE,
+                                             KEY_ALL_ACCESS, nullptr, &blocker, nullptr));
+    RegCloseKey(blocker);
+    const auto before = SnapshotAll();
+
+    EXPECT_TRUE(FAILED(other.RegisterServer()));
+    EXPECT_EQ(before, SnapshotAll());
+    EXPECT_EQ(module_.Path(), StringValue(kClassKey + L"\\InprocServer32"));
+    EXPECT_EQ(module_.Path(), StringValue(kTypeLibKey + L"\\1.0\\0\\win32"));
+
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgIdKey.c_str()));
+}
+
+enum class Starting { Unregistered, Registered, AnotherCopyRegistered };
+
+// Every registry write that registration or unregistration makes (its own and those the system
+// makes for the type library) fails in turn, from each starting state. A call that fails leaves
+// the registry byte for byte as it was; a call that still succeeds (the lost write was already in
+// place) leaves exactly what a call without the failure leaves.
+class RegistryWriteFailures : public Registration {
+protected:
+    bool Prepare(Starting state)
+    {
+        if (state == Starting::Unregistered) return module_.UnregisterServer() == S_OK;
+        if (module_.RegisterServer() != S_OK) return false;
+        return state == Starting::Registered || stress::PointRegistrationElsewhere(L"C:\\elsewhere\\Quillpost.dll");
+    }
+
+    void FailEachWrite(Starting state, bool registering)
+    {
+        stress::ImportFaults faults(stress::FaultFamily::RegistryWrites,
+                                    {module_.Handle(), GetModuleHandleW(L"oleaut32.dll")});
+        ASSERT_GT(faults.Slots(), 0);
+        auto operation = [&] { return registering ? module_.RegisterServer() : module_.UnregisterServer(); };
+        ASSERT_TRUE(Prepare(state));
+        faults.Arm(0);
+        ASSERT_EQ(S_OK, operation());
+        const long writes = faults.Calls();
+        const std::string withoutFailure = stress::RegistrationText();
+        ASSERT_GT(writes, 0);
+        for (long failAt = 1; failAt <= writes; ++failAt) {
+            faults.Arm(0);
+            ASSERT_TRUE(Prepare(state));
+            const std::string before = stress::RegistrationText();
+            faults.Arm(failAt);
+            const HRESULT hr = operation();
+            ASSERT_TRUE(faults.Fired()) << "write " << failAt;
+            faults.Arm(0);
+            const std::string after = stress::RegistrationText();
+            if (FAILED(hr)) {
+                EXPECT_EQ(before, after) << "write " << failAt << " of " << writes << " failed: registry changed";
+            } else {
+                EXPECT_EQ(withoutFailure, after) << "write " << failAt << " of " << writes
+                                                 << " failed yet the call succeeded with entries missing";
+            }
+        }
+    }
+};
+
+TEST_F(RegistryWriteFailures, Registering)
+{
+    for (Starting state : {Starting::Unregistered, Starting::Registered, Starting::AnotherCopyRegistered}) {
+        SCOPED_TRACE(static_cast<int>(state));
+        FailEachWrite(state, true);
+    }
+}
+
+TEST_F(RegistryWriteFailures, Unregistering)
+{
+    for (Starting state : {Starting::Unregistered, Starting::Registered, Starting::AnotherCopyRegistered}) {
+        SCOPED_TRACE(static_cast<int>(state));
+        FailEachWrite(state, false);
+    }
 }
 
 TEST_F(Registration, Regsvr32RegistersAndUnregisters)

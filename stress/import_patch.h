@@ -1,0 +1,28 @@
+// Fault injection from outside a module: its import table entry for one function is pointed
+// at a replacement for the life of the patch. The module's code is untouched; it simply
+// calls the replacement wherever it calls the function through its imports.
+#pragma once
+
+#include <windows.h>
+
+namespace quillpost::stress {
+
+class ImportPatch {
+public:
+    // Patches every import of `function` (by name, from any DLL) in `module`.
+    ImportPatch(HMODULE module, const char* function, const void* replacement);
+    ~ImportPatch();
+    ImportPatch(const ImportPatch&) = delete;
+    ImportPatch& operator=(const ImportPatch&) = delete;
+
+    // How many import slots now call the replacement (0 when the module does not import it).
+    int Slots() const { return slotCount_; }
+
+private:
+    static constexpr int kMaxSlots = 8;
+    void** slots_[kMaxSlots] = {};
+    void* originals_[kMaxSlots] = {};
+    int slotCount_ = 0;
+};
+
+}  // namespace quillpost::stress
