@@ -47,5 +47,7 @@ function(quillpost_lean_runtime dll)
   if(NOT EXISTS "${dll_startup}")
     message(FATAL_ERROR "The compiler names no DLL startup object (dllcrt2.o): ${dll_startup}")
   endif()
-  target_link_options(${dll} PRIVATE -Wl,--gc-sections -nostartfiles ${dll_startup})
+  # The C runtime's own objects still carry unwind tables, which nothing registers or uses here.
+  target_link_options(${dll} PRIVATE -Wl,--gc-sections -nostartfiles ${dll_startup}
+                      -Wl,-T,${CMAKE_CURRENT_FUNCTION_LIST_DIR}/discard_unwind_tables.ld)
 endfunction()

@@ -3,6 +3,7 @@
 
 #include "base/module.h"
 #include "plugin/sample.h"
+#include "plugin/type_info.h"
 #include "quillpost_idl.h"
 
 namespace quillpost {
@@ -97,5 +98,12 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** out)
 // Only once no object, lock or window of any apartment is left.
 STDAPI DllCanUnloadNow()
 {
-    return quillpost::ModuleLockCount() == 0 ? S_OK : S_FALSE;
+    if (quillpost::ModuleLockCount() != 0) return S_FALSE;
+    // The module may be freed once this returns. The cached type information goes back now, while
+    // COM works and no loader lock is held. (Released from the module's own detach instead, the
+    // type library's teardown upset the loader's count of the module under Wine: a later load's
+    // open windows lost their hold on it.) Nothing uses the cache once no object is left, and the
+    // next use, should the host keep the module, loads it again.
+    quillpost::ReleaseSampleTypeInfo();
+    return S_OK;
 }

@@ -5,7 +5,6 @@
 #include "base/com_end_watch.h"
 #include "base/module.h"
 #include "base/window_class.h"
-#include "plugin/type_info.h"
 #include "viewer/viewer_instance.h"
 
 // Runs under the loader lock, so it only remembers the handle and frees memory. Windows and the
@@ -34,7 +33,6 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void* reserved)
             quillpost::StopComEndWatches();
             // No class may outlive the code of its window procedure.
             quillpost::UnregisterWindowClasses();
-            quillpost::ReleaseSampleTypeInfo();
         }
         break;
     default:
