@@ -2,25 +2,12 @@
 // address is written once (component/addresses.h) and every text that carries it agrees.
 #pragma once
 
-#include <algorithm>
-#include <array>
-#include <cstddef>
-
 #include <windows.h>
 
 #include "base/addresses.h"
+#include "base/join_text.h"
 
 namespace quillpost {
-
-// Joins string literals into one NUL-terminated constant.
-template <std::size_t... N>
-constexpr auto JoinText(const wchar_t (&... parts)[N])
-{
-    std::array<wchar_t, (N + ...) - sizeof...(N) + 1> joined{};
-    std::size_t at = 0;
-    ((std::copy_n(parts, N - 1, joined.begin() + at), at += N - 1), ...);
-    return joined;
-}
 
 // "Explorer" and the address are handed over as one line; the system shell opens the page.
 inline constexpr auto kForumThreadCommand =

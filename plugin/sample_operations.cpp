@@ -6,6 +6,7 @@
 // failure leaves it empty, never holding whatever the caller's memory held.
 #include <wrl/client.h>
 
+#include <algorithm>
 #include <string>
 
 #include "about/about_instance.h"
@@ -36,6 +37,18 @@ bool IsRecognisedCommand(BSTR command)
 
 std::wstring_view FailedStepOf(const Form1* viewer) { return viewer ? viewer->FailedStep() : std::wstring_view(); }
 
+// The e-mail address followed directly by the suffix, as one string; false when out of memory.
+bool JoinHeading(BSTR email, UniqueBstr& heading)
+{
+    const UINT emailLength = SysStringLen(email);
+    constexpr UINT kSuffixLength = ARRAYSIZE(kViewingHeadingSuffix) - 1;
+    heading.Reset(SysAllocStringLen(nullptr, emailLength + kSuffixLength));
+    if (!heading.Get()) return false;
+    std::copy_n(email ? email : L"", emailLength, heading.Get());
+    std::copy_n(kViewingHeadingSuffix, kSuffixLength, heading.Get() + emailLength);
+    return true;
+}
+
 HRESULT ShowViewer(Form1** viewer)
 {
     if (HRESULT hr = GetViewerWindow(viewer); FAILED(hr)) return hr;
@@ -49,12 +62,12 @@ STDMETHODIMP Sample::Initialize(LONG, BSTR sUserEmail, IDispatch* oMessenger, VA
     if (!result) return E_POINTER;
     ComPtr<IDispatch> messenger(oMessenger);  // held for the call, never used
 
-    std::wstring heading(sUserEmail ? sUserEmail : L"", SysStringLen(sUserEmail));
-    heading += kViewingHeadingSuffix;
+    UniqueBstr heading;
+    if (!JoinHeading(sUserEmail, heading)) return ReportFailure(E_OUTOFMEMORY);
 
     Form1* viewer = nullptr;
     if (HRESULT hr = ShowViewer(&viewer); FAILED(hr)) return ReportFailure(hr, FailedStepOf(viewer));
-    if (HRESULT hr = viewer->SetHeading(heading); FAILED(hr)) return ReportFailure(hr, viewer->FailedStep());
+    if (HRESULT hr = viewer->SetHeading(heading.Get()); FAILED(hr)) return ReportFailure(hr, viewer->FailedStep());
     *result = VARIANT_TRUE;
     return S_OK;
 }

@@ -226,7 +226,10 @@ int ThreadEndsWithWindowsOpen(const ScenarioArgs& args, bool uninitialize)
         serves ? "yes" : "no");
     CoUninitialize();
     if (hung) return Verdict(false, "a thread that ended with windows open hung");
-    return Verdict(badShows == 0 && windowsLeft == 0 && unloaded && serves,
+    // A thread that ended without leaving COM leaves its browser objects behind, and code of ours may
+    // still be reached through them: there the module rightly stays loaded for good.
+    const bool unloadedAsItShould = unloaded || !uninitialize;
+    return Verdict(badShows == 0 && windowsLeft == 0 && unloadedAsItShould && serves,
                    "windows outlived their thread, the module stayed loaded, or the plug-in stopped working");
 }
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "base/addresses.h"
+#include "base/join_text.h"
 #include "viewer/form1_layout.h"
 #include "viewer/picture.h"
 
@@ -13,18 +14,17 @@ namespace layout = form1_layout;
 
 constexpr wchar_t kLoadedHeading[] = L"Viewing Tallowchat Forum Latests";
 
-std::wstring ForumPageAddress() { return std::wstring(L"http://") + kForumHost + L"/latest.php"; }
+constexpr auto kForumPageAddress = JoinText(L"http://", kForumHost, L"/latest.php");
 
 }  // namespace
 
 Form1::Form1() : FormWindow(layout::kForm1, layout::kControls, L"viewer") {}
 
-HRESULT Form1::SetHeading(std::wstring_view caption)
+HRESULT Form1::SetHeading(const wchar_t* caption)
 {
     HWND heading = ControlWindow(layout::kLabel1);
     if (!heading) return Fail(E_UNEXPECTED, Sentence(L"'s heading could not be set: the viewer is not loaded"));
-    const std::wstring text(caption);
-    if (SetWindowTextW(heading, text.c_str())) return S_OK;
+    if (SetWindowTextW(heading, caption)) return S_OK;
     return Fail(HRESULT_FROM_WIN32(GetLastError()), Sentence(L"'s heading could not be set"));
 }
 
@@ -47,7 +47,7 @@ HRESULT Form1::CreateFormControl(const form::ControlRow& row, HWND parent, HWND*
 HRESULT Form1::OnLoad()
 {
     if (HRESULT hr = SetHeading(kLoadedHeading); FAILED(hr)) return hr;
-    if (HRESULT hr = browser_.Navigate(ForumPageAddress()); FAILED(hr))
+    if (HRESULT hr = browser_.Navigate({kForumPageAddress.data(), kForumPageAddress.size() - 1}); FAILED(hr))
         return Fail(hr, Sentence(L"'s web browser could not ask for the forum page"));
     return S_OK;
 }

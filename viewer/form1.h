@@ -17,7 +17,7 @@ public:
     Form1();
 
     // Replaces the heading label's caption at once. Fails when the window is not loaded.
-    HRESULT SetHeading(std::wstring_view caption);
+    HRESULT SetHeading(const wchar_t* caption);
 
 protected:
     HRESULT CreateFormControl(const form::ControlRow& row, HWND parent, HWND* created) override;
