@@ -6,10 +6,18 @@ namespace {
 
 HINSTANCE g_instance = nullptr;
 LONG g_locks = 0;
+LONG g_runningScopes = 0;  // ModuleHold scopes on any thread
+
+// Long enough for a thread that has just left its last scope to return out of our image.
+constexpr DWORD kReturnGraceMs = 50;
 
 // Runs on a pool thread with the reference still held; the pool drops it after we returned.
 void CALLBACK GiveBackModuleReference(PTP_CALLBACK_INSTANCE callback, void*)
 {
+    // This pool thread may wait as long as a modal loop of ours runs; the host's threads never do.
+    CallbackMayRunLong(callback);
+    while (InterlockedCompareExchange(&g_runningScopes, 0, 0) != 0) Sleep(1);
+    Sleep(kReturnGraceMs);
     FreeLibraryWhenCallbackReturns(callback, ModuleInstance());
 }
 
@@ -20,6 +28,18 @@ void SetModuleInstance(HINSTANCE instance) { g_instance = instance; }
 void LockModule() { InterlockedIncrement(&g_locks); }
 void UnlockModule() { InterlockedDecrement(&g_locks); }
 LONG ModuleLockCount() { return InterlockedCompareExchange(&g_locks, 0, 0); }
+
+ModuleHold::ModuleHold()
+{
+    LockModule();
+    InterlockedIncrement(&g_runningScopes);
+}
+
+ModuleHold::~ModuleHold()
+{
+    InterlockedDecrement(&g_runningScopes);
+    UnlockModule();
+}
 
 void AcquireModuleReference()
 {

@@ -18,18 +18,22 @@ LONG ModuleLockCount();
 // Holds the module for a scope that can pump messages (a modal loop, a window's handler, a
 // browser's creation): the host's idle unload query answers "no" until the scope has ended, so
 // no code of ours runs after the module may have been unloaded.
+// It also counts the scope as running code of ours, which a loader reference given back waits
+// for (see ReleaseModuleReference).
 class ModuleHold {
 public:
-    ModuleHold() { LockModule(); }
+    ModuleHold();
     ModuleHold(const ModuleHold&) = delete;
     ModuleHold& operator=(const ModuleHold&) = delete;
-    ~ModuleHold() { UnlockModule(); }
+    ~ModuleHold();
 };
 
 // A loader reference to this module, taken while a window whose procedure lies in it exists, so
 // that a host that calls FreeLibrary itself cannot unmap the code under the window. Given back
 // from a thread-pool callback that the pool frees the library after: never from our own code,
-// which could not return into an unmapped image.
+// which could not return into an unmapped image. The callback first waits until no thread runs
+// in a ModuleHold scope, then a little longer: the window whose destruction gave the reference
+// back is still returning through its procedure when the callback starts.
 void AcquireModuleReference();
 void ReleaseModuleReference();
 
