@@ -65,8 +65,7 @@ void Cycle(bool withWindows, ClassNames& classes, UnloadTally& tally)
         if (!CloseByUser(PluginWindows(true))) ++tally.failedCalls;
     }
     plugin.Reset();
-    CoFreeUnusedLibrariesEx(0, 0);
-    if (GetModuleHandleW(kPluginModule)) {
+    if (!FreePluginAndWait()) {
         ++tally.stayedLoaded;
         return;
     }

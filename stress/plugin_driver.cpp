@@ -175,4 +175,14 @@ ResourceCounts CountWhenSettled(long threadsBefore)
     return CountResources();
 }
 
+bool FreePluginAndWait()
+{
+    return PumpUntil(
+        [] {
+            CoFreeUnusedLibrariesEx(0, 0);
+            return GetModuleHandleW(kPluginModule) == nullptr;
+        },
+        2000);
+}
+
 }  // namespace quillpost::stress

@@ -40,6 +40,9 @@ bool CloseByUser(const std::vector<HWND>& windows, DWORD timeoutMilliseconds = 1
 
 void Pump(DWORD milliseconds);
 bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMilliseconds);
+// Asks COM to free the plug-in and waits, pumping, until its image is gone: the loader references
+// that closed windows held are given back a moment later, from a pool thread. True when unloaded.
+bool FreePluginAndWait();
 // Waits for a handle while dispatching this thread's messages.
 bool WaitPumping(HANDLE handle, DWORD timeoutMilliseconds);
 

@@ -213,8 +213,7 @@ int ThreadEndsWithWindowsOpen(const ScenarioArgs& args, bool uninitialize)
         Pump(20);
         windowsLeft += static_cast<long>(PluginWindows(false).size());
     }
-    CoFreeUnusedLibrariesEx(0, 0);
-    const bool unloaded = GetModuleHandleW(kPluginModule) == nullptr;
+    const bool unloaded = FreePluginAndWait();
     // The plug-in must still serve this apartment after the others went away.
     HRESULT hr = S_OK;
     ComPtr<IDispatch> plugin = CreatePlugin(&hr);
