@@ -32,7 +32,7 @@ echo "stress seed $seed (scripts/stress.sh --seed $seed repeats it)"
 
 build_quillpost Quillpost host_stress
 fuzz=no
-if cmake --build "$BUILD_DIR" --target help | grep -qw dispatch_fuzz; then
+if cmake --build "$BUILD_DIR" --target help | grep -w dispatch_fuzz >/dev/null; then
   cmake --build "$BUILD_DIR" -j "$(nproc)" --target dispatch_fuzz
   fuzz=yes
 fi
