@@ -37,9 +37,10 @@ if cmake --build "$BUILD_DIR" --target help | grep -w dispatch_fuzz >/dev/null; 
   fuzz=yes
 fi
 
-use_private_prefix "$BUILD_DIR/wine-stress"
 trap stop_everything EXIT
+# The display first: the prefix's long-lived Wine processes must see it, or no window ever shows.
 start_virtual_display
+use_private_prefix "$BUILD_DIR/wine-stress"
 run() { "$QUILLPOST_ROOT/cmake/wine-run.sh" "$@"; }
 run regsvr32 /s "$BUILD_DIR/bin/Quillpost.dll"
 
@@ -49,7 +50,7 @@ started=$(date +%s)
 run "$BUILD_DIR/bin/host_stress.exe" "${args[@]}" 2>&1 | tee "$BUILD_DIR/stress/host_stress.log" || status=1
 
 if [ "$fuzz" = yes ]; then
-  calls=200000
+  calls=1000000
   [ "$short" = yes ] && calls=5000
   echo "dispatch_fuzz $seed $calls"
   # Without Wine's BSTR cache the heap shows every string the calls leave behind.
