@@ -44,19 +44,30 @@ void CallGetPublishInfo(_Sample* sample)
     SysFreeString(name);
 }
 
-void InvokeGetPublishInfo(IDispatch* sample, DISPID id)
-{
+// GetPublishInfo's typed by-reference arguments, as a host passes them, and the string they receive.
+struct PublishInfoArguments {
     BSTR name = nullptr;
     LONG commands = 0, tags = 0;
     VARIANT args[3];
-    args[2].vt = VT_BYREF | VT_BSTR, args[2].pbstrVal = &name;
-    args[1].vt = VT_BYREF | VT_I4, args[1].plVal = &commands;
-    args[0].vt = VT_BYREF | VT_I4, args[0].plVal = &tags;
     DISPPARAMS params{args, nullptr, 3, 0};
     VARIANT result;
-    VariantInit(&result);
-    sample->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr);
-    SysFreeString(name);
+
+    PublishInfoArguments()
+    {
+        args[2].vt = VT_BYREF | VT_BSTR, args[2].pbstrVal = &name;
+        args[1].vt = VT_BYREF | VT_I4, args[1].plVal = &commands;
+        args[0].vt = VT_BYREF | VT_I4, args[0].plVal = &tags;
+        VariantInit(&result);
+    }
+    PublishInfoArguments(const PublishInfoArguments&) = delete;
+    PublishInfoArguments& operator=(const PublishInfoArguments&) = delete;
+    ~PublishInfoArguments() { SysFreeString(name); }
+};
+
+void InvokeGetPublishInfo(IDispatch* sample, DISPID id)
+{
+    PublishInfoArguments call;
+    sample->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &call.params, &call.result, nullptr, nullptr);
 }
 
 // As a script calls it: each argument a reference to a variable (VT_BYREF|VT_VARIANT).
@@ -78,17 +89,8 @@ void InvokeGetPublishInfoWithVariables(IDispatch* sample, DISPID id)
 // The same call through the platform's own dispatch on the type information, the floor for Invoke.
 void TypeInfoInvokeGetPublishInfo(ITypeInfo* typeInfo, IUnknown* sample, DISPID id)
 {
-    BSTR name = nullptr;
-    LONG commands = 0, tags = 0;
-    VARIANT args[3];
-    args[2].vt = VT_BYREF | VT_BSTR, args[2].pbstrVal = &name;
-    args[1].vt = VT_BYREF | VT_I4, args[1].plVal = &commands;
-    args[0].vt = VT_BYREF | VT_I4, args[0].plVal = &tags;
-    DISPPARAMS params{args, nullptr, 3, 0};
-    VARIANT result;
-    VariantInit(&result);
-    typeInfo->Invoke(sample, id, DISPATCH_METHOD, &params, &result, nullptr, nullptr);
-    SysFreeString(name);
+    PublishInfoArguments call;
+    typeInfo->Invoke(sample, id, DISPATCH_METHOD, &call.params, &call.result, nullptr, nullptr);
 }
 
 // Invoke against ITypeInfo::Invoke in alternating rounds, so that the machine's noise hits both.
