@@ -132,8 +132,11 @@ HRESULT ShellOrTell(HWND owner, std::wstring_view commandLine, int showWindow)
 {
     const HRESULT hr = Shell(commandLine, showWindow);
     if (FAILED(hr)) {
-        const std::wstring message = L"Could not start:\n" + std::wstring(commandLine) + L"\n\n" + SystemErrorText(hr);
-        MessageBoxW(owner, message.c_str(), kMessageCaption, MB_OK | MB_ICONEXCLAMATION);
+        BoundedText<1024> message(L"Could not start:\n");
+        message += commandLine;
+        message += L"\n\n";
+        message += SystemErrorText(hr).View();
+        MessageBoxW(owner, message.CStr(), kMessageCaption, MB_OK | MB_ICONEXCLAMATION);
     }
     return hr;
 }

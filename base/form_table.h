@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <span>
 
 #include "base/twips.h"
@@ -65,10 +66,14 @@ constexpr SIZE PixelClientSize(const FormRow& form)
     return {TwipsToPixels(form.clientWidth), TwipsToPixels(form.clientHeight)};
 }
 
+// The most controls a form may have: a window keeps its controls' handles in place.
+inline constexpr std::size_t kMaxControls = 32;
+
 // Controls are created in table order, which must therefore be the tab order; containers come
 // before what they hold.
 constexpr bool IsCreatable(std::span<const ControlRow> rows)
 {
+    if (rows.size() > kMaxControls) return false;
     int nextTab = 0;
     for (int row = 0; row < static_cast<int>(rows.size()); ++row) {
         if (rows[row].parent != kOnForm && (rows[row].parent < 0 || rows[row].parent >= row)) return false;

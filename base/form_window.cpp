@@ -1,5 +1,7 @@
 #include "base/form_window.h"
 
+#include <algorithm>
+
 #include "base/dpi_scope.h"
 #include "base/module.h"
 #include "base/window_class.h"
@@ -58,7 +60,9 @@ DWORD StandardStyle(const ControlRow& row, bool link)
 }  // namespace
 
 FormWindow::FormWindow(const form::FormRow& form, std::span<const ControlRow> controls, const wchar_t* noun)
-    : form_(form), controls_(controls), noun_(noun)
+    // Tables are held to kMaxControls when they are compiled (form::IsCreatable); the cut only
+    // keeps a table that was not inside the handles' array.
+    : form_(form), controls_(controls.first(std::min(controls.size(), std::size(controlWindows_)))), noun_(noun)
 {
 }
 
@@ -66,9 +70,9 @@ HRESULT FormWindow::Show()
 {
     ModuleHold hold;
     OwnComCalls own;  // creating and showing the browser initializes COM on this thread
-    failedStep_.clear();
+    failedStep_.Clear();
     if (stage_ == Stage::Loading || stage_ == Stage::Unloading)
-        return Fail(kBusy, Sentence(L" is still loading or closing"));
+        return Fail(kBusy, L" is still loading or closing");
     if (stage_ == Stage::Unloaded) {
         if (HRESULT hr = Load(); FAILED(hr)) return hr;
     }
@@ -88,7 +92,7 @@ void FormWindow::Abandon() { abandoned_ = true; }
 HWND FormWindow::ControlWindow(const ControlRow& row) const
 {
     const int index = RowIndex(row);
-    return index >= 0 && index < static_cast<int>(controlWindows_.size()) ? controlWindows_[index] : nullptr;
+    return index >= 0 ? controlWindows_[index] : nullptr;
 }
 
 const ControlRow* FormWindow::ControlNamed(std::wstring_view name) const
@@ -99,18 +103,21 @@ const ControlRow* FormWindow::ControlNamed(std::wstring_view name) const
     return nullptr;
 }
 
-std::wstring FormWindow::Sentence(std::wstring_view rest) const { return L"The " + noun_ + std::wstring(rest); }
-
-HRESULT FormWindow::Fail(HRESULT hr, std::wstring_view step)
+HRESULT FormWindow::Fail(HRESULT hr, std::wstring_view rest, std::wstring_view name, std::wstring_view after)
 {
-    failedStep_.assign(step);
+    failedStep_.Clear();
+    failedStep_ += L"The ";
+    failedStep_ += noun_;
+    failedStep_ += rest;
+    failedStep_ += name;
+    failedStep_ += after;
     return hr;
 }
 
 HRESULT FormWindow::CreateFormControl(const ControlRow& row, HWND, HWND* created)
 {
     *created = nullptr;
-    return Fail(E_NOTIMPL, Sentence(L" cannot create its control ") + row.name);
+    return Fail(E_NOTIMPL, L" cannot create its control ", row.name);
 }
 
 HRESULT FormWindow::Load()
@@ -120,11 +127,11 @@ HRESULT FormWindow::Load()
     HRESULT hr = WatchComEnd(this);
     if (FAILED(hr)) {
         stage_ = Stage::Unloaded;
-        return Fail(hr, Sentence(L" could not watch for the end of its thread's COM"));
+        return Fail(hr, L" could not watch for the end of its thread's COM");
     }
     hr = Build();
     if (SUCCEEDED(hr)) hr = OnLoad();
-    if (SUCCEEDED(hr) && !window_) hr = Fail(E_ABORT, Sentence(L" was destroyed while it loaded"));
+    if (SUCCEEDED(hr) && !window_) hr = Fail(E_ABORT, L" was destroyed while it loaded");
     if (FAILED(hr)) {
         Discard();  // a form whose load failed is unloaded again, so the next show starts afresh
         return hr;
@@ -139,7 +146,7 @@ HRESULT FormWindow::Build()
     const HBRUSH background =
         form_.frame == FormFrame::Sizable ? reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1) : nullptr;
     if (HRESULT hr = EnsureWindowClass({form_.className, &FormWindow::WindowProc, background}); FAILED(hr))
-        return Fail(hr, Sentence(L"'s window class could not be registered"));
+        return Fail(hr, L"'s window class could not be registered");
     if (HRESULT hr = CreateFonts(); FAILED(hr)) return hr;
     {
         // Only the creation runs DPI-unaware; the load steps, and host code that a pump in them
@@ -148,7 +155,7 @@ HRESULT FormWindow::Build()
         if (HRESULT hr = CreateFrame(); FAILED(hr)) return hr;
         if (HRESULT hr = CreateControls(); FAILED(hr)) return hr;
     }
-    if (!window_) return Fail(E_ABORT, Sentence(L" was destroyed while it loaded"));
+    if (!window_) return Fail(E_ABORT, L" was destroyed while it loaded");
     return S_OK;
 }
 
@@ -157,7 +164,7 @@ HRESULT FormWindow::CreateFonts()
     regularFont_.Reset(CreateFormFont(false));
     underlinedFont_.Reset(CreateFormFont(true));
     if (regularFont_ && underlinedFont_) return S_OK;
-    return Fail(E_OUTOFMEMORY, Sentence(L"'s font could not be created"));
+    return Fail(E_OUTOFMEMORY, L"'s font could not be created");
 }
 
 HRESULT FormWindow::CreateFrame()
@@ -172,22 +179,22 @@ HRESULT FormWindow::CreateFrame()
     HWND window = CreateWindowExW(0, form_.className, form_.caption, style, CW_USEDEFAULT, CW_USEDEFAULT,
                                   frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
                                   ModuleInstance(), this);  // window_ is set on WM_NCCREATE
-    if (!window) return Fail(LastError(), Sentence(L"'s window could not be created"));
+    if (!window) return Fail(LastError(), L"'s window could not be created");
     if (form_.frame == FormFrame::Sizable) FitClientArea(window, client);
     return S_OK;
 }
 
 HRESULT FormWindow::CreateControls()
 {
-    controlWindows_.assign(controls_.size(), nullptr);
+    std::fill(std::begin(controlWindows_), std::end(controlWindows_), nullptr);
     for (size_t index = 0; index < controls_.size(); ++index) {
         const ControlRow& row = controls_[index];
         HWND parent = row.parent == form::kOnForm ? window_ : controlWindows_[row.parent];
-        if (!parent) return Fail(E_ABORT, Sentence(L" was destroyed while it loaded"));
+        if (!parent) return Fail(E_ABORT, L" was destroyed while it loaded");
         HWND created = nullptr;
         if (HRESULT hr = CreateControl(row, parent, &created); FAILED(hr)) return hr;
         // Creating the browser may pump, and the form be destroyed meanwhile.
-        if (!window_) return Fail(E_ABORT, Sentence(L" was destroyed while it loaded"));
+        if (!window_) return Fail(E_ABORT, L" was destroyed while it loaded");
         controlWindows_[index] = created;
     }
     StackControls();
@@ -206,7 +213,7 @@ HRESULT FormWindow::CreateControl(const ControlRow& row, HWND parent, HWND* crea
                                    box.left, box.top, box.right - box.left, box.bottom - box.top, parent,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(RowIndex(row) + 1)),
                                    ModuleInstance(), nullptr);
-    if (!control) return Fail(LastError(), Sentence(L"'s control ") + row.name + L" could not be created");
+    if (!control) return Fail(LastError(), L"'s control ", row.name, L" could not be created");
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(Font(row.underlined)), FALSE);
     if (isButton) {
         // The button keeps the focus, so it is where Escape and Enter arrive.
@@ -256,8 +263,7 @@ int FormWindow::RowIndex(const ControlRow& row) const
 HWND FormWindow::FocusControl() const
 {
     for (size_t index = 0; index < controls_.size(); ++index) {
-        if (controls_[index].kind == ControlKind::PushButton && index < controlWindows_.size())
-            return controlWindows_[index];
+        if (controls_[index].kind == ControlKind::PushButton) return controlWindows_[index];
     }
     return nullptr;
 }

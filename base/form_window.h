@@ -17,10 +17,9 @@
 #include <windows.h>
 
 #include <span>
-#include <string>
 #include <string_view>
-#include <vector>
 
+#include "base/bounded_text.h"
 #include "base/com_end_watch.h"
 #include "base/form_table.h"
 #include "base/raii.h"
@@ -52,7 +51,7 @@ public:
     bool HasWindow() const { return window_ != nullptr; }
 
     // What the last failing Show could not do, as a sentence without a final stop.
-    std::wstring_view FailedStep() const { return failedStep_; }
+    std::wstring_view FailedStep() const { return failedStep_.View(); }
 
 protected:
     HWND Window() const { return window_; }
@@ -60,10 +59,9 @@ protected:
     HWND ControlWindow(const form::ControlRow& row) const;
     const form::ControlRow* ControlNamed(std::wstring_view name) const;
     HFONT Font(bool underlined) const { return underlined ? underlinedFont_.Get() : regularFont_.Get(); }
-    // Records `step` as what failed and returns hr.
-    HRESULT Fail(HRESULT hr, std::wstring_view step);
-    // "The viewer" or "The About window", followed by `rest`: the start of every failed step.
-    std::wstring Sentence(std::wstring_view rest) const;
+    // Records "The viewer" or "The About window", followed by the parts, as what failed, and
+    // returns hr. Nothing is allocated: the failure may be that memory ran out.
+    HRESULT Fail(HRESULT hr, std::wstring_view rest, std::wstring_view name = {}, std::wstring_view after = {});
 
     // Creates a control of a kind the core does not know (picture areas, browsers) in `parent`.
     virtual HRESULT CreateFormControl(const form::ControlRow& row, HWND parent, HWND* created);
@@ -103,15 +101,15 @@ private:
 
     const form::FormRow& form_;
     std::span<const form::ControlRow> controls_;
-    std::wstring noun_;
+    const wchar_t* noun_;
     Stage stage_ = Stage::Unloaded;
     bool closeAsked_ = false;  // a close that arrived during the load
     bool abandoned_ = false;
     HWND window_ = nullptr;
-    std::vector<HWND> controlWindows_;  // by row; nullptr for windowless controls
+    HWND controlWindows_[form::kMaxControls] = {};  // by row; nullptr for windowless controls
     UniqueFont regularFont_;
     UniqueFont underlinedFont_;
-    std::wstring failedStep_;
+    BoundedText<256> failedStep_;
 };
 
 }  // namespace quillpost

@@ -2,6 +2,8 @@
 // message runs under.
 #include "base/form_window.h"
 
+#include <algorithm>
+
 #include "base/module.h"
 
 namespace quillpost {
@@ -123,7 +125,7 @@ void FormWindow::OnDestroyed()
 {
     // The controls are gone by now, so their fonts can go too.
     window_ = nullptr;
-    controlWindows_.assign(controlWindows_.size(), nullptr);
+    std::fill(std::begin(controlWindows_), std::end(controlWindows_), nullptr);
     regularFont_.Reset();
     underlinedFont_.Reset();
     UnwatchComEnd(this);

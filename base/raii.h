@@ -101,11 +101,9 @@ private:
 namespace raii_detail {
 inline void CloseKernelHandle(HANDLE handle) { CloseHandle(handle); }
 inline void DeleteGdiObject(HGDIOBJ object) { DeleteObject(object); }
-inline void FreeLocal(wchar_t* text) { LocalFree(text); }
 }  // namespace raii_detail
 
 using UniqueHandle = UniqueOwner<HANDLE, raii_detail::CloseKernelHandle>;
-using UniqueLocalText = UniqueOwner<wchar_t*, raii_detail::FreeLocal>;
 template <typename Handle>
 using UniqueGdiObject = UniqueOwner<Handle, raii_detail::DeleteGdiObject>;
 using UniqueBitmap = UniqueGdiObject<HBITMAP>;

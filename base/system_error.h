@@ -3,12 +3,15 @@
 
 #include <windows.h>
 
-#include <string>
+#include "base/bounded_text.h"
 
 namespace quillpost {
 
+using SystemErrorMessage = BoundedText<512>;
+
 // The system message for `failure` (a Win32 error wrapped in an HRESULT is looked up by its
 // code), without the trailing line break; "Error 0x…" when the system has no text for it.
-std::wstring SystemErrorText(HRESULT failure);
+// Allocates nothing, so it also describes a failure to allocate.
+SystemErrorMessage SystemErrorText(HRESULT failure);
 
 }  // namespace quillpost

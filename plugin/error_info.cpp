@@ -3,8 +3,6 @@
 #include <oleauto.h>
 #include <wrl/client.h>
 
-#include <string>
-
 #include "base/system_error.h"
 #include "plugin/identity.h"
 #include "quillpost_idl.h"
@@ -17,12 +15,12 @@ HRESULT ReportFailure(HRESULT hr, std::wstring_view failedStep)
 {
     ComPtr<ICreateErrorInfo> creator;
     if (FAILED(CreateErrorInfo(&creator))) return hr;
-    std::wstring description(failedStep);
-    if (!description.empty()) description += L": ";
-    description += SystemErrorText(hr);
+    BoundedText<1024> description(failedStep);
+    if (!description.Empty()) description += L": ";
+    description += SystemErrorText(hr).View();
     creator->SetGUID(IID__Sample);
     creator->SetSource(const_cast<wchar_t*>(kProgId));
-    creator->SetDescription(const_cast<wchar_t*>(description.c_str()));
+    creator->SetDescription(const_cast<wchar_t*>(description.CStr()));
     ComPtr<IErrorInfo> info;
     if (SUCCEEDED(creator.As(&info))) SetErrorInfo(0, info.Get());
     return hr;

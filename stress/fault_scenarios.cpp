@@ -128,8 +128,11 @@ struct FaultTally {
 void CloseAll() { CloseByUser(PluginWindows(true), 5000); }
 
 // Runs each operation once to count its calls of the family, then fails them in turn,
-// starting at `resumeFrom` of the whole sequence (after a child that crashed).
-FaultTally FailEachCall(ImportFaults& faults, const std::vector<FaultOperation>& operations, long resumeFrom)
+// starting at `resumeFrom` of the whole sequence (after a child that crashed). With
+// `exhaustible`, a second pass fails every call from the Nth on, as a heap that stays
+// exhausted would: the operation must still fail cleanly, and work again once memory returns.
+FaultTally FailEachCall(ImportFaults& faults, const std::vector<FaultOperation>& operations, long resumeFrom,
+                        bool exhaustible)
 {
     std::vector<long> counts;
     for (const FaultOperation& operation : operations) {
@@ -140,38 +143,43 @@ FaultTally FailEachCall(ImportFaults& faults, const std::vector<FaultOperation>&
     }
     FaultTally tally;
     long index = 0;
-    for (std::size_t op = 0; op < operations.size(); ++op) {
-        for (long failAt = 1; failAt <= counts[op]; ++failAt) {
-            if (++index < resumeFrom) continue;
-            Say("resume %ld %s call %ld of %ld", index, operations[op].name, failAt, counts[op]);
-            faults.Arm(failAt);
-            const HRESULT hr = operations[op].run();
-            const bool fired = faults.Fired();
-            faults.Arm(0);
-            CloseAll();
-            if (!fired) continue;
-            const FaultTally before = tally;
-            ++tally.injected;
-            if (SUCCEEDED(hr)) {
-                ++tally.succeeded;
-                Say("fault %s, call %ld of %ld failed: the operation still returned 0x%08lx", operations[op].name,
-                    failAt, counts[op], hr);
+    for (bool onward : {false, true}) {
+        if (onward && !exhaustible) break;
+        const char* how = onward ? "and every later one " : "";
+        for (std::size_t op = 0; op < operations.size(); ++op) {
+            for (long failAt = 1; failAt <= counts[op]; ++failAt) {
+                if (++index < resumeFrom) continue;
+                Say("resume %ld %s call %ld of %ld%s", index, operations[op].name, failAt, counts[op],
+                    onward ? " onward" : "");
+                faults.Arm(failAt, onward);
+                const HRESULT hr = operations[op].run();
+                const bool fired = faults.Fired();
+                faults.Arm(0);
+                CloseAll();
+                if (!fired) continue;
+                const FaultTally before = tally;
+                ++tally.injected;
+                if (SUCCEEDED(hr)) {
+                    ++tally.succeeded;
+                    Say("fault %s, call %ld of %ld %sfailed: the operation still returned 0x%08lx",
+                        operations[op].name, failAt, counts[op], how, hr);
+                }
+                if (operations[op].intact && !operations[op].intact()) {
+                    ++tally.changed;
+                    Say("fault %s, call %ld of %ld %sfailed: state left half-changed", operations[op].name, failAt,
+                        counts[op], how);
+                }
+                const HRESULT again = operations[op].run();
+                CloseAll();
+                if (FAILED(again)) {
+                    ++tally.broken;
+                    Say("fault %s, call %ld of %ld %sfailed: the next call fails too (0x%08lx)", operations[op].name,
+                        failAt, counts[op], how, again);
+                }
+                // Reported as it happens: a later fault may end this process.
+                Say("tally 1 %ld %ld %ld", tally.succeeded - before.succeeded, tally.changed - before.changed,
+                    tally.broken - before.broken);
             }
-            if (operations[op].intact && !operations[op].intact()) {
-                ++tally.changed;
-                Say("fault %s, call %ld of %ld failed: state left half-changed", operations[op].name, failAt,
-                    counts[op]);
-            }
-            const HRESULT again = operations[op].run();
-            CloseAll();
-            if (FAILED(again)) {
-                ++tally.broken;
-                Say("fault %s, call %ld of %ld failed: the next call fails too (0x%08lx)", operations[op].name,
-                    failAt, counts[op], again);
-            }
-            // Reported as it happens: a later fault may end this process.
-            Say("tally 1 %ld %ld %ld", tally.succeeded - before.succeeded, tally.changed - before.changed,
-                tally.broken - before.broken);
         }
     }
     return tally;
@@ -203,7 +211,7 @@ int RunFaultFamily(FaultFamily family, const char* what, const ScenarioArgs& arg
     FaultTally tally;
     {
         ImportFaults faults(family, {module});
-        tally = FailEachCall(faults, operations, args.resumeFrom);
+        tally = FailEachCall(faults, operations, args.resumeFrom, family == FaultFamily::Allocations);
     }
     Say("figure %s faults injected by this process %ld: operations that still succeeded %ld, left half-changed "
         "%ld, broke the next call %ld",

@@ -10,10 +10,13 @@ namespace {
 volatile LONG g_calls = 0;
 volatile LONG g_failAt = 0;
 volatile LONG g_fired = 0;
+volatile LONG g_onward = 0;
 
 bool NextFails()
 {
-    if (InterlockedIncrement(&g_calls) != g_failAt) return false;
+    const LONG call = InterlockedIncrement(&g_calls);
+    const LONG failAt = g_failAt;
+    if (failAt == 0 || call < failAt || (call > failAt && !g_onward)) return false;
     InterlockedExchange(&g_fired, 1);
     return true;
 }
@@ -168,8 +171,10 @@ ImportFaults::~ImportFaults()
     Arm(0);
 }
 
-void ImportFaults::Arm(long failAt)
+void ImportFaults::Arm(long failAt, bool onward)
 {
+    InterlockedExchange(&g_failAt, 0);
+    InterlockedExchange(&g_onward, onward);
     InterlockedExchange(&g_failAt, failAt);
     InterlockedExchange(&g_fired, 0);
     InterlockedExchange(&g_calls, 0);

@@ -1,7 +1,8 @@
 // Injected failures: the calls of one family that a module makes through its imports are
-// counted, and exactly the Nth of them fails as the system would fail it (an error code,
-// a null result). Calls after it succeed again, so the module can clean up as it would
-// after a real failure. One family is armed at a time.
+// counted, and the Nth of them fails as the system would fail it (an error code, a null
+// result). Either calls after it succeed again, so the module can clean up as it would after
+// a passing failure, or every call from the Nth on fails too, as on a heap that stays
+// exhausted. One family is armed at a time.
 #pragma once
 
 #include <windows.h>
@@ -28,8 +29,9 @@ public:
     ImportFaults(const ImportFaults&) = delete;
     ImportFaults& operator=(const ImportFaults&) = delete;
 
-    // Starts counting from zero; the call numbered `failAt` (1-based) fails, 0 = none fails.
-    void Arm(long failAt);
+    // Starts counting from zero; the call numbered `failAt` (1-based) fails, and with `onward`
+    // every later call too; 0 = none fails.
+    void Arm(long failAt, bool onward = false);
     long Calls() const;
     bool Fired() const;
     // Slots patched over all modules (0 means the family is not reachable this way).

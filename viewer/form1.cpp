@@ -23,9 +23,9 @@ Form1::Form1() : FormWindow(layout::kForm1, layout::kControls, L"viewer") {}
 HRESULT Form1::SetHeading(const wchar_t* caption)
 {
     HWND heading = ControlWindow(layout::kLabel1);
-    if (!heading) return Fail(E_UNEXPECTED, Sentence(L"'s heading could not be set: the viewer is not loaded"));
+    if (!heading) return Fail(E_UNEXPECTED, L"'s heading could not be set: the viewer is not loaded");
     if (SetWindowTextW(heading, caption)) return S_OK;
-    return Fail(HRESULT_FROM_WIN32(GetLastError()), Sentence(L"'s heading could not be set"));
+    return Fail(HRESULT_FROM_WIN32(GetLastError()), L"'s heading could not be set");
 }
 
 HRESULT Form1::CreateFormControl(const form::ControlRow& row, HWND parent, HWND* created)
@@ -34,11 +34,11 @@ HRESULT Form1::CreateFormControl(const form::ControlRow& row, HWND parent, HWND*
     if (&row == &layout::kPic) {
         *created = picture::Create(parent, form::PixelRect(row));
         if (*created) return S_OK;
-        return Fail(HRESULT_FROM_WIN32(GetLastError()), Sentence(L"'s picture area could not be created"));
+        return Fail(HRESULT_FROM_WIN32(GetLastError()), L"'s picture area could not be created");
     }
     if (&row == &layout::kMain) {
         if (HRESULT hr = browser_.Open(parent, form::PixelRect(row), created); FAILED(hr))
-            return Fail(hr, Sentence(L"'s web browser could not be created"));
+            return Fail(hr, L"'s web browser could not be created");
         return S_OK;
     }
     return FormWindow::CreateFormControl(row, parent, created);
@@ -48,7 +48,7 @@ HRESULT Form1::OnLoad()
 {
     if (HRESULT hr = SetHeading(kLoadedHeading); FAILED(hr)) return hr;
     if (HRESULT hr = browser_.Navigate({kForumPageAddress.data(), kForumPageAddress.size() - 1}); FAILED(hr))
-        return Fail(hr, Sentence(L"'s web browser could not ask for the forum page"));
+        return Fail(hr, L"'s web browser could not ask for the forum page");
     return S_OK;
 }
 

@@ -190,7 +190,7 @@ TEST(AboutShell, AProgramThatCannotStartIsToldInAMessageBoxAndTheCallerGoesOn)
     shown = closer.Text();
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), hr);
     EXPECT_NE(std::wstring::npos, shown.find(line)) << ::testing::PrintToString(shown);
-    const std::wstring reason = SystemErrorText(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
+    const std::wstring reason(SystemErrorText(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)).View());
     EXPECT_FALSE(reason.empty());
     EXPECT_EQ(std::wstring::npos, reason.find(L"Error 0x"));  // the system's own words, not a number
     EXPECT_NE(std::wstring::npos, shown.find(reason)) << ::testing::PrintToString(shown);
