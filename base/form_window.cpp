@@ -73,10 +73,11 @@ HRESULT FormWindow::Show()
     failedStep_.Clear();
     if (stage_ == Stage::Loading || stage_ == Stage::Unloading)
         return Fail(kBusy, L" is still loading or closing");
-    if (stage_ == Stage::Unloaded) {
+    const bool wasLoaded = stage_ == Stage::Loaded;
+    if (!wasLoaded) {
         if (HRESULT hr = Load(); FAILED(hr)) return hr;
     }
-    Present();
+    Present(wasLoaded);
     return S_OK;
 }
 
@@ -235,11 +236,12 @@ void FormWindow::StackControls()
     }
 }
 
-void FormWindow::Present()
+void FormWindow::Present(bool bringForward)
 {
     if (!window_) return;
+    // Showing a new window activates it already; one that was open may lie behind others.
     ShowWindow(window_, IsIconic(window_) ? SW_RESTORE : SW_SHOW);
-    if (window_) SetForegroundWindow(window_);
+    if (window_ && bringForward) SetForegroundWindow(window_);
 }
 
 void FormWindow::Discard()

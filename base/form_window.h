@@ -84,7 +84,7 @@ private:
     HRESULT CreateControls();
     HRESULT CreateControl(const form::ControlRow& row, HWND parent, HWND* created);
     void StackControls();
-    void Present();
+    void Present(bool bringForward);
     void Discard();
 
     LRESULT OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -136,6 +136,24 @@ TEST_F(ViewerWindow, RepeatedShowsKeepOneWindowAndTheHeading)
     EXPECT_EQ(std::wstring(L"other@example.com") + kEmailHeadingSuffix, HeadingText(first));
 }
 
+TEST_F(ViewerWindow, OpensActiveAndTheCommandBringsItForwardAgain)
+{
+    ASSERT_EQ(S_OK, Initialize(L"user@example.com").hr);
+    HWND viewer = Viewer();
+    ASSERT_NE(nullptr, viewer);
+    EXPECT_TRUE(PumpUntil([&] { return GetForegroundWindow() == viewer; }));
+    // Another program's window comes in front of it.
+    HWND other = CreateWindowExW(0, L"STATIC", L"Other", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
+                                 nullptr, nullptr);
+    ASSERT_NE(nullptr, other);
+    ShowWindow(other, SW_SHOW);
+    SetForegroundWindow(other);
+    ASSERT_TRUE(PumpUntil([&] { return GetForegroundWindow() == other; }));
+    ASSERT_EQ(S_OK, ParseCommand(L"/xquillpost").hr);
+    EXPECT_TRUE(PumpUntil([&] { return GetForegroundWindow() == viewer; }));
+    DestroyWindow(other);
+}
+
 TEST_F(ViewerWindow, CloseThenShowLoadsAgainWithTheLoadedHeading)
 {
     ASSERT_EQ(S_OK, Initialize(L"user@example.com").hr);
