@@ -7,9 +7,6 @@
 namespace quillpost {
 namespace {
 
-// Navigate's member identifier in the control's automation interface.
-constexpr DISPID kNavigateDispId = 104;
-
 HRESULT StartFresh(IOleObject* control)
 {
     Microsoft::WRL::ComPtr<IPersistStreamInit> persist;
@@ -50,16 +47,17 @@ HRESULT BrowserPane::Activate(HWND container, const RECT& position, HWND* window
 HRESULT BrowserPane::Navigate(std::wstring_view address)
 {
     if (!control_) return E_UNEXPECTED;
-    Microsoft::WRL::ComPtr<IDispatch> automation;
-    if (HRESULT hr = control_.As(&automation); FAILED(hr)) return hr;
-    UniqueVariant argument;
+    // The automation interface's Navigate member, called through its vtable: a call by
+    // dispatch identifier would first load the control's type library to find it.
+    Microsoft::WRL::ComPtr<IWebBrowser2> browser;
+    if (HRESULT hr = control_.As(&browser); FAILED(hr)) return hr;
     UniqueBstr text;
     if (!UniqueBstr::Copy(address, text)) return E_OUTOFMEMORY;
-    V_VT(&argument) = VT_BSTR;
-    V_BSTR(&argument) = text.Release();
-    DISPPARAMS parameters{&argument, nullptr, 1, 0};
-    return automation->Invoke(kNavigateDispId, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &parameters,
-                              nullptr, nullptr, nullptr);
+    // What dispatch passes for an optional argument the caller leaves out.
+    VARIANT omitted;
+    V_VT(&omitted) = VT_ERROR;
+    V_ERROR(&omitted) = DISP_E_PARAMNOTFOUND;
+    return browser->Navigate(text.Get(), &omitted, &omitted, &omitted, &omitted);
 }
 
 void BrowserPane::Close()
