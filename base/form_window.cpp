@@ -43,9 +43,20 @@ void FitClientArea(HWND window, SIZE client)
     SetWindowPos(window, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void RaiseToTop(HWND control)
+// Stacks the controls of one parent in `order`, top first. Only those out of place move, from
+// the bottom up: so the labels move rather than the browser, which lays itself out again when
+// it is moved.
+void StackInOrder(std::span<const HWND> order)
 {
-    SetWindowPos(control, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    HWND below = nullptr;
+    for (auto control = order.rbegin(); control != order.rend(); ++control) {
+        if (GetWindow(*control, GW_HWNDNEXT) != below) {
+            HWND above = below ? GetWindow(below, GW_HWNDPREV) : nullptr;
+            HWND insertAfter = !below ? HWND_BOTTOM : above ? above : HWND_TOP;
+            SetWindowPos(*control, insertAfter, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        }
+        below = *control;
+    }
 }
 
 DWORD StandardStyle(const ControlRow& row, bool link)
@@ -225,14 +236,30 @@ HRESULT FormWindow::CreateControl(const ControlRow& row, HWND parent, HWND* crea
     return S_OK;
 }
 
-// Later labels lie above earlier ones, and controls with windows of their own above all labels.
+// Later labels lie above earlier ones, and controls with windows of their own above all labels
+// (the order that raising each to the top in turn, labels first, would leave).
 void FormWindow::StackControls()
 {
-    for (size_t index = 0; index < controls_.size(); ++index) {
-        if (controls_[index].kind == ControlKind::Label && controlWindows_[index]) RaiseToTop(controlWindows_[index]);
+    HWND wanted[form::kMaxControls];  // top first
+    std::size_t count = 0;
+    for (bool labels : {false, true}) {
+        for (std::size_t index = controls_.size(); index-- > 0;) {
+            if ((controls_[index].kind == ControlKind::Label) == labels && controlWindows_[index])
+                wanted[count++] = controlWindows_[index];
+        }
     }
-    for (size_t index = 0; index < controls_.size(); ++index) {
-        if (controls_[index].kind != ControlKind::Label && controlWindows_[index]) RaiseToTop(controlWindows_[index]);
+    bool stacked[form::kMaxControls] = {};
+    for (std::size_t first = 0; first < count; ++first) {
+        if (stacked[first]) continue;
+        const HWND parent = GetParent(wanted[first]);
+        HWND siblings[form::kMaxControls];
+        std::size_t sharing = 0;
+        for (std::size_t index = first; index < count; ++index) {
+            if (stacked[index] || GetParent(wanted[index]) != parent) continue;
+            siblings[sharing++] = wanted[index];
+            stacked[index] = true;
+        }
+        StackInOrder({siblings, sharing});
     }
 }
 
