@@ -1,7 +1,6 @@
 #include "about/shell.h"
 
-#include <shlwapi.h>
-
+#include "about/path_text.h"
 #include "base/raii.h"
 #include "base/system_error.h"
 
@@ -43,11 +42,9 @@ void AppendAbsolutePathEntries(std::vector<std::wstring>& folders)
     path.resize(GetEnvironmentVariableW(L"PATH", path.data(), size));
     for (std::wstring_view rest = path; !rest.empty();) {
         const size_t end = rest.find(L';');
-        std::wstring entry(rest.substr(0, end));
+        const std::wstring_view entry = path_text::Unquoted(rest.substr(0, end));
         rest.remove_prefix(end == std::wstring_view::npos ? rest.size() : end + 1);
-        PathUnquoteSpacesW(entry.data());
-        entry.resize(wcslen(entry.c_str()));
-        if (!entry.empty() && !PathIsRelativeW(entry.c_str())) folders.push_back(std::move(entry));
+        if (path_text::IsAbsolute(entry)) folders.emplace_back(entry);
     }
 }
 
@@ -68,7 +65,7 @@ HRESULT FindInFolder(const std::wstring& folder, const std::wstring& name, std::
 
 HRESULT UseFullPath(std::wstring name, std::wstring& program)
 {
-    if (*PathFindExtensionW(name.c_str()) == L'\0') name += L".exe";
+    if (!path_text::HasExtension(name)) name += L".exe";
     if (!IsFile(name)) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
     program = std::move(name);
     return S_OK;
@@ -81,8 +78,7 @@ std::wstring ApplicationFolder()
     wchar_t path[MAX_PATH] = {};
     const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return {};
-    PathRemoveFileSpecW(path);
-    return path;
+    return std::wstring(path_text::FolderOf({path, length}));
 }
 
 std::vector<std::wstring> ProgramSearchFolders(std::wstring_view applicationFolder)
@@ -91,7 +87,7 @@ std::vector<std::wstring> ProgramSearchFolders(std::wstring_view applicationFold
     std::vector<std::wstring> folders{std::wstring(applicationFolder), SystemFolder(), windows + L"\\System",
                                       windows};
     AppendAbsolutePathEntries(folders);
-    std::erase_if(folders, [](const std::wstring& folder) { return PathIsRelativeW(folder.c_str()); });
+    std::erase_if(folders, [](const std::wstring& folder) { return !path_text::IsAbsolute(folder); });
     return folders;
 }
 
@@ -100,7 +96,7 @@ HRESULT FindProgram(std::wstring_view commandLine, std::span<const std::wstring>
 {
     const std::wstring name(FirstWord(commandLine));
     if (name.empty()) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-    if (!PathIsRelativeW(name.c_str())) return UseFullPath(name, program);
+    if (path_text::IsAbsolute(name)) return UseFullPath(name, program);
     // A relative path with folders in it would be resolved against the current folder.
     if (name.find_first_of(L"\\/") != std::wstring::npos) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
     for (const std::wstring& folder : folders) {
