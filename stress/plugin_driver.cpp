@@ -1,5 +1,7 @@
 #include "plugin_driver.h"
 
+#include "scenario.h"
+
 #include <algorithm>
 
 namespace quillpost::stress {
@@ -170,8 +172,10 @@ bool WaitPumping(HANDLE handle, DWORD timeoutMilliseconds)
 
 ResourceCounts CountWhenSettled(long threadsBefore)
 {
-    PumpUntil([&] { return CountThreads() <= threadsBefore; }, 10000);
+    const ULONGLONG started = GetTickCount64();
+    const bool settled = PumpUntil([&] { return CountThreads() <= threadsBefore; }, 10000);
     Pump(100);
+    Say("figure threads %s in %llu ms", settled ? "settled" : "still running", GetTickCount64() - started);
     return CountResources();
 }
 
