@@ -1,15 +1,11 @@
 // Sample's COM identity: reference counting, interfaces and dispatch.
 #include "plugin/sample.h"
 
-#include <wrl/client.h>
-
 #include <new>
 
 #include "base/module.h"
 #include "plugin/dispatch_front.h"
 #include "plugin/type_info.h"
-
-using Microsoft::WRL::ComPtr;
 
 namespace quillpost {
 
@@ -69,8 +65,8 @@ STDMETHODIMP Sample::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCI
 {
     if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
     if (!names || !ids) return E_POINTER;
-    ComPtr<ITypeInfo> typeInfo;
-    if (HRESULT hr = GetSampleTypeInfo(&typeInfo); FAILED(hr)) return hr;
+    ITypeInfo* typeInfo = nullptr;  // this object keeps it alive
+    if (HRESULT hr = BorrowSampleTypeInfo(&typeInfo); FAILED(hr)) return hr;
     return typeInfo->GetIDsOfNames(names, count, ids);
 }
 
@@ -79,10 +75,9 @@ STDMETHODIMP Sample::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS
 {
     if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
     if (!params) return E_INVALIDARG;
-    ComPtr<ITypeInfo> typeInfo;
-    if (HRESULT hr = GetSampleTypeInfo(&typeInfo); FAILED(hr)) return hr;
-    return InvokeThroughFront(typeInfo.Get(), static_cast<_Sample*>(this), id, flags, params, result, exception,
-                              argError);
+    ITypeInfo* typeInfo = nullptr;  // this object keeps it alive
+    if (HRESULT hr = BorrowSampleTypeInfo(&typeInfo); FAILED(hr)) return hr;
+    return InvokeThroughFront(typeInfo, static_cast<_Sample*>(this), id, flags, params, result, exception, argError);
 }
 
 STDMETHODIMP Sample::InterfaceSupportsErrorInfo(REFIID riid)

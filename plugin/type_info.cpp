@@ -23,9 +23,9 @@ HRESULT LoadSampleTypeInfo(ITypeInfo** out)
 
 }  // namespace
 
-HRESULT GetSampleTypeInfo(ITypeInfo** out)
+HRESULT BorrowSampleTypeInfo(ITypeInfo** borrowed)
 {
-    *out = nullptr;
+    *borrowed = nullptr;
     auto* cached = static_cast<ITypeInfo*>(InterlockedCompareExchangePointer(
         reinterpret_cast<void**>(&g_sampleTypeInfo), nullptr, nullptr));
     if (!cached) {
@@ -40,8 +40,14 @@ HRESULT GetSampleTypeInfo(ITypeInfo** out)
             cached = loaded;
         }
     }
-    cached->AddRef();
-    *out = cached;
+    *borrowed = cached;
+    return S_OK;
+}
+
+HRESULT GetSampleTypeInfo(ITypeInfo** out)
+{
+    if (HRESULT hr = BorrowSampleTypeInfo(out); FAILED(hr)) return hr;
+    (*out)->AddRef();
     return S_OK;
 }
 
