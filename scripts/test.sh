@@ -61,7 +61,9 @@ run_tests() {
     wait_for_build "$compiler"
     local from=$SECONDS
     cd "$dir"
-    ctest --output-on-failure --no-tests=error --timeout 180 "$@"
+    # Two at a time: the short stress run on its own display beside the programs that share
+    # this one (they hold the resource lock quillpost_desktop, one after another).
+    ctest --output-on-failure --no-tests=error --timeout 180 -j 2 "$@"
     echo "--- $compiler tests: $((SECONDS - from)) s (all done at $((SECONDS - started)) s)"
   )
 }
