@@ -1,8 +1,8 @@
 #include "plugin_driver.h"
 
-#include "scenario.h"
-
 #include <algorithm>
+
+#include "scenario.h"
 
 namespace quillpost::stress {
 namespace {
@@ -143,38 +143,11 @@ bool CloseByUser(const std::vector<HWND>& windows, DWORD timeoutMilliseconds)
         timeoutMilliseconds);
 }
 
-void Pump(DWORD milliseconds)
-{
-    PumpUntil([] { return false; }, milliseconds);
-}
-
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMilliseconds)
-{
-    const ULONGLONG end = GetTickCount64() + timeoutMilliseconds;
-    for (;;) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        if (done()) return true;
-        const ULONGLONG now = GetTickCount64();
-        if (now >= end) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(std::min<ULONGLONG>(end - now, 10)),
-                                  QS_ALLINPUT);
-    }
-}
-
-bool WaitPumping(HANDLE handle, DWORD timeoutMilliseconds)
-{
-    return PumpUntil([handle] { return WaitForSingleObject(handle, 0) == WAIT_OBJECT_0; }, timeoutMilliseconds);
-}
-
 ResourceCounts CountWhenSettled(long threadsBefore)
 {
     const ULONGLONG started = GetTickCount64();
     const bool settled = PumpUntil([&] { return CountThreads() <= threadsBefore; }, 10000);
-    Pump(100);
+    PumpMessages(100);
     Say("figure threads %s in %llu ms", settled ? "settled" : "still running", GetTickCount64() - started);
     return CountResources();
 }

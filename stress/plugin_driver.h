@@ -6,10 +6,10 @@
 #include <oleauto.h>
 #include <wrl/client.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
+#include "message_pump.h"
 #include "resource_counters.h"
 
 namespace quillpost::stress {
@@ -38,13 +38,9 @@ std::vector<HWND> PluginWindows(bool thisThreadOnly);
 // Posts WM_CLOSE to each and pumps until they are gone; false on timeout.
 bool CloseByUser(const std::vector<HWND>& windows, DWORD timeoutMilliseconds = 10000);
 
-void Pump(DWORD milliseconds);
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMilliseconds);
 // Asks COM to free the plug-in and waits, pumping, until its image is gone: the loader references
 // that closed windows held are given back a moment later, from a pool thread. True when unloaded.
 bool FreePluginAndWait();
-// Waits for a handle while dispatching this thread's messages.
-bool WaitPumping(HANDLE handle, DWORD timeoutMilliseconds);
 
 // Counts once the platform's own work of the last cycles (a page request or an ended
 // apartment's clean-up, on threads of its own) has come to its end, or after 10 s: otherwise

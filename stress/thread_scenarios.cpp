@@ -33,7 +33,7 @@ unsigned __stdcall ApartmentThread(void* parameter)
     for (long round = 0; plugin && round < work.rounds; ++round) {
         if (FAILED(CallConfigure(plugin.Get()))) Fail(work);
         if (FAILED(random() % 2 ? CallInitialize(plugin.Get()) : CallParseCommand(plugin.Get()))) Fail(work);
-        Pump(random() % 5);
+        PumpMessages(random() % 5);
         if (!CloseByUser(PluginWindows(true))) Fail(work);
     }
     plugin.Reset();
@@ -184,7 +184,7 @@ unsigned __stdcall EndWithWindowsOpen(void* parameter)
         work.shown = CallInitialize(plugin.Get());
         if (SUCCEEDED(work.shown)) work.shown = CallConfigure(plugin.Get());
         if (FAILED(work.shown)) work.why = LastExceptionText();
-        Pump(50);
+        PumpMessages(50);
     } else {
         work.shown = hr;
     }
@@ -210,7 +210,7 @@ int ThreadEndsWithWindowsOpen(const ScenarioArgs& args, bool uninitialize)
             ++badShows;
             Say("fault thread %ld could not show the windows: 0x%08lx %s", i + 1, work.shown, work.why.c_str());
         }
-        Pump(20);
+        PumpMessages(20);
         windowsLeft += static_cast<long>(PluginWindows(false).size());
     }
     const bool unloaded = FreePluginAndWait();

@@ -26,32 +26,44 @@ void SayTally(const CycleTally& tally, long cycles)
         tally.failedCalls, tally.noWindow, tally.stuckOpen);
 }
 
+// Runs `cycle` through the warm-up and then args.count times, and reports the tally and, under
+// `growthName`, what the process keeps after the warm-up.
+template <typename Cycle>
+CycleTally RunCycles(const ScenarioArgs& args, const char* growthName, Cycle cycle)
+{
+    std::mt19937 random(args.seed);
+    const long warmUp = WarmUpCycles(args.count);
+    ResourceCounts afterWarmUp;
+    CycleTally tally;
+    for (long round = 0; round < args.count + warmUp; ++round) {
+        if (round == warmUp) afterWarmUp = CountResources();
+        cycle(random, tally);
+    }
+    const ResourceCounts atEnd = CountWhenSettled(afterWarmUp.threads);
+    SayTally(tally, args.count);
+    SayGrowth(growthName, afterWarmUp, atEnd);
+    return tally;
+}
+
 int WindowCycles(const ScenarioArgs& args, bool viewer)
 {
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return Verdict(false, "CoInitializeEx");
     HRESULT hr = S_OK;
     ComPtr<IDispatch> plugin = CreatePlugin(&hr);
     if (!plugin) return Verdict(false, "the plug-in cannot be created");
-    std::mt19937 random(args.seed);
-    const long warmUp = WarmUpCycles(args.count);
-    ResourceCounts afterWarmUp;
-    CycleTally tally;
-    for (long cycle = 0; cycle < args.count + warmUp; ++cycle) {
-        if (cycle == warmUp) afterWarmUp = CountResources();
-        const HRESULT shown = viewer ? (random() % 2 ? CallInitialize(plugin.Get()) : CallParseCommand(plugin.Get()))
-                                     : CallConfigure(plugin.Get());
-        if (FAILED(shown)) ++tally.failedCalls;
+    IDispatch* p = plugin.Get();
+    const char* growthName = viewer ? "viewer growth after warm-up" : "about growth after warm-up";
+    const CycleTally tally = RunCycles(args, growthName, [&](std::mt19937& random, CycleTally& counts) {
+        const HRESULT shown = viewer ? (random() % 2 ? CallInitialize(p) : CallParseCommand(p)) : CallConfigure(p);
+        if (FAILED(shown)) ++counts.failedCalls;
         if (random() % 4 == 0) {  // showing a loaded window again only brings it forward
-            if (FAILED(viewer ? CallParseCommand(plugin.Get()) : CallConfigure(plugin.Get()))) ++tally.failedCalls;
+            if (FAILED(viewer ? CallParseCommand(p) : CallConfigure(p))) ++counts.failedCalls;
         }
-        Pump(random() % 3);
+        PumpMessages(random() % 3);
         const std::vector<HWND> windows = PluginWindows(true);
-        if (windows.empty()) ++tally.noWindow;
-        if (!CloseByUser(windows)) ++tally.stuckOpen;
-    }
-    const ResourceCounts atEnd = CountWhenSettled(afterWarmUp.threads);
-    SayTally(tally, args.count);
-    SayGrowth(viewer ? "viewer growth after warm-up" : "about growth after warm-up", afterWarmUp, atEnd);
+        if (windows.empty()) ++counts.noWindow;
+        if (!CloseByUser(windows)) ++counts.stuckOpen;
+    });
     plugin.Reset();
     CoUninitialize();
     return Verdict(tally.failedCalls == 0 && tally.noWindow == 0 && tally.stuckOpen == 0,
@@ -95,23 +107,16 @@ int AboutCycles(const ScenarioArgs& args) { return WindowCycles(args, false); }
 int BrowserBaseline(const ScenarioArgs& args)
 {
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return Verdict(false, "CoInitializeEx");
-    std::mt19937 random(args.seed);
-    const long warmUp = WarmUpCycles(args.count);
-    ResourceCounts afterWarmUp;
-    CycleTally tally;
-    for (long cycle = 0; cycle < args.count + warmUp; ++cycle) {
-        if (cycle == warmUp) afterWarmUp = CountResources();
-        HWND window = OpenMinimalBrowser();
-        if (!window) {
-            ++tally.noWindow;
-            continue;
-        }
-        Pump(random() % 3);
-        if (!CloseByUser({window})) ++tally.stuckOpen;
-    }
-    const ResourceCounts atEnd = CountWhenSettled(afterWarmUp.threads);
-    SayTally(tally, args.count);
-    SayGrowth("platform browser growth after warm-up", afterWarmUp, atEnd);
+    const CycleTally tally =
+        RunCycles(args, "platform browser growth after warm-up", [](std::mt19937& random, CycleTally& counts) {
+            HWND window = OpenMinimalBrowser();
+            if (!window) {
+                ++counts.noWindow;
+                return;
+            }
+            PumpMessages(random() % 3);
+            if (!CloseByUser({window})) ++counts.stuckOpen;
+        });
     CoUninitialize();
     return Verdict(tally.noWindow == 0 && tally.stuckOpen == 0, "the minimal browser host did not open or close");
 }

@@ -75,43 +75,6 @@ SIZE ClientSize(HWND window)
     return {client.right - client.left, client.bottom - client.top};
 }
 
-void PumpMessages(DWORD milliseconds)
-{
-    PumpUntil([] { return false; }, milliseconds);
-}
-
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMilliseconds)
-{
-    const ULONGLONG deadline = GetTickCount64() + timeoutMilliseconds;
-    for (;;) {
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-        if (done()) return true;
-        if (GetTickCount64() >= deadline) return false;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
-    }
-}
-
-bool WaitPumping(HANDLE handle, DWORD timeoutMilliseconds)
-{
-    const ULONGLONG deadline = GetTickCount64() + timeoutMilliseconds;
-    for (;;) {
-        const ULONGLONG now = GetTickCount64();
-        if (now >= deadline) return false;
-        const DWORD woke =
-            MsgWaitForMultipleObjects(1, &handle, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
-        if (woke == WAIT_OBJECT_0) return true;
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-    }
-}
-
 void ClickAt(POINT screen)
 {
     SetCursorPos(screen.x, screen.y);

@@ -3,9 +3,10 @@
 
 #include <windows.h>
 
-#include <functional>
 #include <string>
 #include <vector>
+
+#include "message_pump.h"
 
 namespace quillpost::testing {
 
@@ -20,14 +21,10 @@ std::vector<HWND> FindChildWindows(HWND parent, const wchar_t* className);
 std::wstring WindowText(HWND window);
 SIZE ClientSize(HWND window);
 
-// Dispatches this thread's messages for about `milliseconds`.
-void PumpMessages(DWORD milliseconds);
-// Pumps until `done` or the timeout; returns done().
-bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMilliseconds = 5000);
-
-// Waits for a handle (e.g. a thread) while dispatching this thread's messages, since other
-// threads' windows send messages to this thread's windows; true once signalled.
-bool WaitPumping(HANDLE handle, DWORD timeoutMilliseconds = 60000);
+// Waiting while this thread's messages are dispatched, as the stress runs wait.
+using stress::PumpMessages;
+using stress::PumpUntil;
+using stress::WaitPumping;
 
 // Real mouse input: moves to the screen point and clicks the left button.
 void ClickAt(POINT screen);
