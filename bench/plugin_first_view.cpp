@@ -17,6 +17,16 @@ namespace {
 
 constexpr wchar_t kProgId[] = L"TallowPlugin6.Sample";
 
+// A function that only --trace calls, found when it is called: this program imports what the
+// minimal browser host imports and no more, since each library a program imports adds to the
+// time its process takes to reach main.
+template <typename Function>
+Function TraceOnly(const wchar_t* library, const char* name)
+{
+    HMODULE module = LoadLibraryW(library);  // loaded already, by user32
+    return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+}
+
 // The DLL that the registry names for the class.
 bool ServerPath(REFCLSID clsid, wchar_t (&path)[MAX_PATH * 2])
 {
@@ -24,7 +34,8 @@ bool ServerPath(REFCLSID clsid, wchar_t (&path)[MAX_PATH * 2])
     StringFromGUID2(clsid, key + 6, 40);
     lstrcatW(key, L"\\InprocServer32");
     DWORD size = sizeof(path);
-    return RegGetValueW(HKEY_CLASSES_ROOT, key, nullptr, RRF_RT_REG_SZ, nullptr, path, &size) == ERROR_SUCCESS;
+    const auto getValue = TraceOnly<decltype(&RegGetValueW)>(L"advapi32.dll", "RegGetValueW");
+    return getValue && getValue(HKEY_CLASSES_ROOT, key, nullptr, RRF_RT_REG_SZ, nullptr, path, &size) == ERROR_SUCCESS;
 }
 
 HRESULT InvokeInitialize(IDispatch* plugin, DISPID id)
@@ -51,7 +62,8 @@ long long SkinSectionBytes(HWND picture)
 {
     auto bitmap = reinterpret_cast<HBITMAP>(SendMessageW(picture, STM_GETIMAGE, IMAGE_BITMAP, 0));
     DIBSECTION section{};
-    if (!bitmap || GetObjectW(bitmap, sizeof(section), &section) != sizeof(section)) return 0;
+    const auto getObject = TraceOnly<decltype(&GetObjectW)>(L"gdi32.dll", "GetObjectW");
+    if (!bitmap || !getObject || getObject(bitmap, sizeof(section), &section) != sizeof(section)) return 0;
     return section.dsBmih.biSizeImage;
 }
 

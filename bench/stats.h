@@ -47,16 +47,19 @@ inline Series Ratios(const Series& numerators, const Series& denominators)
     return ratios;
 }
 
-// "ratio M (minimums m; pairs: median p, q-r; bar b)": the medians' ratio first. Each pair ran
+// "ratio M (minimums m; pairs: median p, q-r; bar b)", the bar left out when it is 0: the medians' ratio first. Each pair ran
 // back to back, so the median of the pairs' own ratios and the minimums' ratio are the figures
 // least disturbed by other work on the machine.
 inline std::string RatioText(const Series& ours, const Series& baseline, double bar)
 {
     const Series pairs = Ratios(ours, baseline);
     char text[192];
-    std::snprintf(text, sizeof(text), "ratio %.2f (minimums %.2f; pairs: median %.2f, %.2f-%.2f; bar %.2f)",
-                  ours.Median() / baseline.Median(), ours.Min() / baseline.Min(), pairs.Median(), pairs.Min(),
-                  pairs.Max(), bar);
+    const int written =
+        std::snprintf(text, sizeof(text), "ratio %.2f (minimums %.2f; pairs: median %.2f, %.2f-%.2f",
+                      ours.Median() / baseline.Median(), ours.Min() / baseline.Min(), pairs.Median(), pairs.Min(),
+                      pairs.Max());
+    if (bar > 0) std::snprintf(text + written, sizeof(text) - written, "; bar %.2f)", bar);
+    else std::snprintf(text + written, sizeof(text) - written, ")");
     return text;
 }
 

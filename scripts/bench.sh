@@ -24,5 +24,11 @@ run="$QUILLPOST_ROOT/cmake/wine-run.sh"
 dll="$BUILD_DIR/bin/Quillpost.dll"
 imports=$(i686-w64-mingw32-objdump -p "$dll" | awk '/DLL Name:/ {printf "%s ", $3}')
 echo "P3 Quillpost.dll $(stat -c %s "$dll") bytes (bar 65536); imports: ${imports% }"
+# Each library a program imports adds to its start, so P1's two hosts must import the same.
+host_imports() { i686-w64-mingw32-objdump -p "$BUILD_DIR/bin/$1.exe" | awk '/DLL Name:/ {printf "%s ", $3}'; }
+if [ "$(host_imports plugin_first_view)" != "$(host_imports minimal_browser_host)" ]; then
+  echo "P1 the two hosts import different libraries: the whole-process figure is not a fair one" >&2
+  exit 1
+fi
 "$run" "$BUILD_DIR/bin/start_bench.exe" "${BENCH_ROUNDS:-30}" "${BENCH_TRACES:-7}"
 "$run" "$BUILD_DIR/bin/dispatch_bench.exe" | sed -e '/^P2 /!s/^/P2 /'

@@ -16,7 +16,8 @@ class Form1 final : public FormWindow {
 public:
     Form1();
 
-    // Replaces the heading label's caption at once. Fails when the window is not loaded.
+    // Replaces the heading label's caption at once; the label shows it when the window next
+    // paints. Fails when the window is not loaded.
     HRESULT SetHeading(const wchar_t* caption);
 
 protected:

@@ -130,6 +130,34 @@ TEST_F(ViewerScreenshot, HeadingShowsTheStripBehindItsText)
     EXPECT_GT(ink, 40);
 }
 
+// The heading on screen, after the host's loop has run, is what a fresh paint of the label
+// shows now: on a newly shown viewer and on an open one whose heading changes.
+TEST_F(ViewerScreenshot, HeadingOnScreenShowsTheLastCaptionOnceThePendingPaintsRun)
+{
+    auto headingPixels = [](const Screenshot& shot) {
+        std::vector<COLORREF> pixels;
+        for (int y = 8; y <= 24; ++y)
+            for (int x = 104; x <= 528; ++x) pixels.push_back(shot.At(x, y));
+        return pixels;
+    };
+    std::vector<COLORREF> previous = headingPixels(*shot_);
+    CloseViewer(Viewer());
+    for (const wchar_t* email : {L"newly.shown@example.org", L"already.open@example.net"}) {
+        ASSERT_EQ(S_OK, Initialize(email).hr) << email;
+        HWND viewer = Viewer();
+        ASSERT_NE(nullptr, viewer);
+        SetWindowPos(viewer, HWND_TOP, 40, 40, 0, 0, SWP_NOSIZE);
+        PumpMessages(700);
+        const Screenshot pending(viewer);
+        RedrawWindow(Heading(viewer), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        PumpMessages(200);
+        const Screenshot repainted(viewer);
+        EXPECT_EQ(headingPixels(repainted), headingPixels(pending)) << email;
+        EXPECT_NE(previous, headingPixels(pending)) << email;  // each caption reads otherwise
+        previous = headingPixels(pending);
+    }
+}
+
 TEST_F(ViewerScreenshot, MinimizeBarAndCloseCross)
 {
     EXPECT_EQ(0, Off(536, 17, 541, 18, kGlyph));
