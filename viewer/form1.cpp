@@ -24,14 +24,17 @@ HRESULT Form1::SetHeading(const wchar_t* caption)
 {
     HWND heading = ControlWindow(layout::kLabel1);
     if (!heading) return Fail(E_UNEXPECTED, L"'s heading could not be set: the viewer is not loaded");
-    // A label paints itself as soon as its text changes. Just after the viewer is shown, the
-    // whole window's first paint, pending, would paint it again: so it is only marked for
+    // A visible label paints itself as soon as its text changes. Just after the viewer is shown,
+    // the whole window's first paint, pending, would paint it again: so it is only marked for
     // repainting, and painted once, with the rest of the window.
-    SendMessageW(heading, WM_SETREDRAW, FALSE, 0);
+    const bool visible = IsWindowVisible(heading);
+    if (visible) SendMessageW(heading, WM_SETREDRAW, FALSE, 0);
     const bool set = SetWindowTextW(heading, caption);
     const DWORD error = GetLastError();
-    SendMessageW(heading, WM_SETREDRAW, TRUE, 0);
-    InvalidateRect(heading, nullptr, FALSE);  // the label fills its whole area when it paints
+    if (visible) {
+        SendMessageW(heading, WM_SETREDRAW, TRUE, 0);
+        InvalidateRect(heading, nullptr, FALSE);  // the label fills its whole area when it paints
+    }
     if (set) return S_OK;
     return Fail(HRESULT_FROM_WIN32(error), L"'s heading could not be set");
 }
