@@ -170,6 +170,8 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         return 0;
     case WM_CTLCOLORSTATIC:
         return LabelColors(window, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+    case STM_GETIMAGE:  // as a picture control answers: the section it draws, which it keeps
+        return wParam == IMAGE_BITMAP ? reinterpret_cast<LRESULT>(StateOf(window)->skin.Get()) : 0;
     case WM_LBUTTONDOWN:
         ButtonDown(window, point);
         return 0;

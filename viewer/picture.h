@@ -10,6 +10,7 @@ namespace quillpost::picture {
 inline constexpr wchar_t kClassName[] = L"QuillpostPicture";
 
 // Creates `pic` as a child of `parent` covering `area`; nullptr on failure (see GetLastError).
+// STM_GETIMAGE with IMAGE_BITMAP answers the skin's section, which `pic` keeps owning.
 HWND Create(HWND parent, const RECT& area);
 
 }  // namespace quillpost::picture

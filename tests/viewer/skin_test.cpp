@@ -166,5 +166,26 @@ TEST(ViewerSkin, ImageOnlyOfAPictureSection)
     DeleteObject(deviceBitmap);
 }
 
+using ViewerSkinInWindow = ViewerTest;
+
+// The picture the viewer draws is the one section of the skin: what pic answers is the picture,
+// byte for byte, and it is the same section every time it is asked.
+TEST_F(ViewerSkinInWindow, PicAnswersTheSectionItDrawsWhichIsThePicture)
+{
+    ASSERT_EQ(S_OK, Initialize(L"user@example.com").hr);
+    HWND pic = Picture(Viewer());
+    ASSERT_NE(nullptr, pic);
+    auto held = reinterpret_cast<HBITMAP>(SendMessageW(pic, STM_GETIMAGE, IMAGE_BITMAP, 0));
+    ASSERT_NE(nullptr, held);
+    EXPECT_EQ(held, reinterpret_cast<HBITMAP>(SendMessageW(pic, STM_GETIMAGE, IMAGE_BITMAP, 0)));
+    EXPECT_EQ(0, SendMessageW(pic, STM_GETIMAGE, IMAGE_ICON, 0));
+    HBITMAP fresh = skin::CreateBitmap();
+    ASSERT_NE(nullptr, fresh);
+    const std::vector<BYTE> expected = skin::DibImage(fresh);
+    DeleteObject(fresh);
+    ASSERT_EQ(skin::kDibBytes, expected.size());
+    EXPECT_TRUE(skin::DibImage(held) == expected);
+}
+
 }  // namespace
 }  // namespace quillpost::testing
