@@ -1,6 +1,7 @@
 // The least a program can do for the viewer's main job, and so the yardstick for it: create a
 // 575x512 borderless window where the system places new windows, host the WebBrowser control in
-// place, show the window and ask for the forum page. Prints how long that took from main and the memory it committed.
+// place, show the window and ask for the forum page. Prints how long that took from main and the
+// memory it committed.
 #include <windows.h>
 #include <exdisp.h>
 #include <ole2.h>
@@ -102,9 +103,9 @@ HWND CreateBorderlessWindow(bool inCorner)
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.lpszClassName = L"MinimalBrowserHost";
     if (!RegisterClassW(&windowClass)) return nullptr;
-    return CreateWindowExW(0, windowClass.lpszClassName, L"Minimal", inCorner ? kBorderless : WS_OVERLAPPED | WS_CLIPCHILDREN,
-                           CW_USEDEFAULT, CW_USEDEFAULT, kWidth, kHeight, nullptr, nullptr, windowClass.hInstance,
-                           nullptr);
+    const DWORD style = inCorner ? kBorderless : WS_OVERLAPPED | WS_CLIPCHILDREN;
+    return CreateWindowExW(0, windowClass.lpszClassName, L"Minimal", style, CW_USEDEFAULT, CW_USEDEFAULT, kWidth,
+                           kHeight, nullptr, nullptr, windowClass.hInstance, nullptr);
 }
 
 IOleObject* CreateBrowserInPlace(HWND window)

@@ -35,7 +35,8 @@ bool ServerPath(REFCLSID clsid, wchar_t (&path)[MAX_PATH * 2])
     lstrcatW(key, L"\\InprocServer32");
     DWORD size = sizeof(path);
     const auto getValue = TraceOnly<decltype(&RegGetValueW)>(L"advapi32.dll", "RegGetValueW");
-    return getValue && getValue(HKEY_CLASSES_ROOT, key, nullptr, RRF_RT_REG_SZ, nullptr, path, &size) == ERROR_SUCCESS;
+    return getValue &&
+           getValue(HKEY_CLASSES_ROOT, key, nullptr, RRF_RT_REG_SZ, nullptr, path, &size) == ERROR_SUCCESS;
 }
 
 HRESULT InvokeInitialize(IDispatch* plugin, DISPID id)

@@ -47,9 +47,9 @@ inline Series Ratios(const Series& numerators, const Series& denominators)
     return ratios;
 }
 
-// "ratio M (minimums m; pairs: median p, q-r; bar b)", the bar left out when it is 0: the medians' ratio first. Each pair ran
-// back to back, so the median of the pairs' own ratios and the minimums' ratio are the figures
-// least disturbed by other work on the machine.
+// "ratio M (minimums m; pairs: median p, q-r; bar b)", without the bar when it is 0: the medians'
+// ratio first. Each pair ran back to back, so the median of the pairs' own ratios and the
+// minimums' ratio are the figures least disturbed by other work on the machine.
 inline std::string RatioText(const Series& ours, const Series& baseline, double bar)
 {
     const Series pairs = Ratios(ours, baseline);
