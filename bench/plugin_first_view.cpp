@@ -23,7 +23,7 @@ constexpr wchar_t kProgId[] = L"TallowPlugin6.Sample";
 template <typename Function>
 Function TraceOnly(const wchar_t* library, const char* name)
 {
-    HMODULE module = LoadLibraryW(library);  // loaded already, by user32
+    HMODULE module = GetModuleHandleW(library);  // loaded already, by user32
     return module ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
 }
 

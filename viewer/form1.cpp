@@ -1,7 +1,5 @@
 #include "viewer/form1.h"
 
-#include <string>
-
 #include "base/addresses.h"
 #include "base/join_text.h"
 #include "viewer/form1_layout.h"
