@@ -11,7 +11,6 @@ PerThreadInstances<Form2> g_aboutWindows;
 }  // namespace
 
 HRESULT GetAboutWindow(Form2** out) { return g_aboutWindows.Get(out); }
-bool StartAboutInstances() { return g_aboutWindows.Start(); }
 void ReleaseThreadAbout() { g_aboutWindows.ReleaseThisThread(); }
 void StopAboutInstances() { g_aboutWindows.Stop(); }
 

@@ -1,5 +1,6 @@
 // What the link labels show and start. Built at compile time from the configured hosts, so each
-// address is written once (component/addresses.h) and every text that carries it agrees.
+// address is written once (base/addresses.h, from the build's configured hosts) and every text that
+// carries it agrees.
 #pragma once
 
 #include <windows.h>

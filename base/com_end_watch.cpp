@@ -2,23 +2,28 @@
 
 #include <objidl.h>
 
+#include <wrl/client.h>
+
 #include <algorithm>
 #include <iterator>
-#include <new>
+#include <span>
 
+#include "base/com_object.h"
 #include "base/module.h"
+#include "base/raii.h"
+#include "base/tls_slot.h"
 
 namespace quillpost {
 namespace {
 
-// One spy per watched thread, found through a TLS slot. While registered with COM it keeps
-// the module: COM may call or release it as the thread ends, whatever else is gone by then.
-class ThreadSpy final : public IInitializeSpy {
+// One spy per watched thread, found through a TLS slot. Lent to COM, which may call or release it
+// as the thread ends, whatever else is gone by then: it keeps the module.
+class ThreadSpy final : public ComObject<ThreadSpy, ModuleKeep, IInitializeSpy> {
 public:
-    ThreadSpy()
+    static std::span<const InterfaceRow> Interfaces()
     {
-        LockModule();
-        AcquireModuleReference();
+        static constexpr InterfaceRow kRows[] = {Row<ThreadSpy, IInitializeSpy>(IID_IInitializeSpy)};
+        return kRows;
     }
 
     bool Add(ComEndListener* listener)
@@ -42,25 +47,6 @@ public:
     }
     ULARGE_INTEGER cookie{};
 
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override
-    {
-        if (!out) return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IInitializeSpy) {
-            *out = static_cast<IInitializeSpy*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override { return InterlockedIncrement(&references_); }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        const ULONG left = InterlockedDecrement(&references_);
-        if (left == 0) delete this;
-        return left;
-    }
-
     STDMETHODIMP PreInitialize(DWORD, DWORD) override { return S_OK; }
     STDMETHODIMP PostInitialize(HRESULT result, DWORD, DWORD) override
     {
@@ -71,32 +57,16 @@ public:
     STDMETHODIMP PostUninitialize(DWORD) override { return S_OK; }
 
 private:
-    ~ThreadSpy()
-    {
-        UnlockModule();
-        ReleaseModuleReference();
-    }
+    ~ThreadSpy() override = default;
 
-    LONG references_ = 1;
     ComEndListener* listeners_[4] = {};  // one per form, and there are two
     int ownDepth_ = 0;
     DWORD ownInitializations_ = 0;
 };
 
-INIT_ONCE g_slotOnce = INIT_ONCE_STATIC_INIT;
-DWORD g_slot = TLS_OUT_OF_INDEXES;
+TlsSlot g_spies;
 
-BOOL CALLBACK AllocateSlot(INIT_ONCE*, void*, void**)
-{
-    g_slot = TlsAlloc();
-    return g_slot != TLS_OUT_OF_INDEXES;
-}
-
-ThreadSpy* ThisThreadsSpy()
-{
-    if (!InitOnceExecuteOnce(&g_slotOnce, AllocateSlot, nullptr, nullptr)) return nullptr;
-    return static_cast<ThreadSpy*>(TlsGetValue(g_slot));
-}
+ThreadSpy* ThisThreadsSpy() { return static_cast<ThreadSpy*>(g_spies.Value()); }
 
 STDMETHODIMP ThreadSpy::PreUninitialize(DWORD initializations)
 {
@@ -107,14 +77,12 @@ STDMETHODIMP ThreadSpy::PreUninitialize(DWORD initializations)
     // Pairs that components begin and end outside our calls leave this difference alone.
     if (initializations > ownInitializations_ + 1) return S_OK;  // the host keeps COM
     ModuleHold hold;
-    IInitializeSpy* self = this;
-    self->AddRef();  // listeners unwatch, which may revoke us while we run
+    Microsoft::WRL::ComPtr<ThreadSpy> self(this);  // listeners unwatch, which may revoke us while we run
     ComEndListener* listeners[std::size(listeners_)];
     std::copy(std::begin(listeners_), std::end(listeners_), listeners);
     for (ComEndListener* listener : listeners) {
         if (listener) listener->OnComEnding();
     }
-    self->Release();
     return S_OK;
 }
 
@@ -123,19 +91,16 @@ STDMETHODIMP ThreadSpy::PreUninitialize(DWORD initializations)
 HRESULT WatchComEnd(ComEndListener* listener)
 {
     if (ThreadSpy* spy = ThisThreadsSpy()) return spy->Add(listener) ? S_OK : E_OUTOFMEMORY;
-    if (g_slot == TLS_OUT_OF_INDEXES) return E_OUTOFMEMORY;
-    auto* spy = new (std::nothrow) ThreadSpy;
-    if (!spy) return E_OUTOFMEMORY;
+    if (!g_spies.Ready()) return E_OUTOFMEMORY;
+    Microsoft::WRL::ComPtr<ThreadSpy> spy;
+    if (HRESULT hr = MakeComObject(spy); FAILED(hr)) return hr;
     spy->Add(listener);
-    if (HRESULT hr = CoRegisterInitializeSpy(spy, &spy->cookie); FAILED(hr)) {
-        spy->Release();
-        return hr;
-    }
-    if (!TlsSetValue(g_slot, spy)) {
+    if (HRESULT hr = CoRegisterInitializeSpy(spy.Get(), &spy->cookie); FAILED(hr)) return hr;
+    if (!g_spies.SetValue(spy.Get())) {
         CoRevokeInitializeSpy(spy->cookie);
-        spy->Release();
         return E_OUTOFMEMORY;
     }
+    spy.Detach();  // the slot's reference, given back by UnwatchComEnd
     return S_OK;
 }
 
@@ -143,9 +108,10 @@ void UnwatchComEnd(ComEndListener* listener)
 {
     ThreadSpy* spy = ThisThreadsSpy();
     if (!spy || !spy->Remove(listener)) return;
-    TlsSetValue(g_slot, nullptr);
+    Microsoft::WRL::ComPtr<ThreadSpy> slots;
+    Adopt(slots, spy);  // the slot's reference goes with this scope
+    g_spies.SetValue(nullptr);
     CoRevokeInitializeSpy(spy->cookie);  // lets go of COM's reference
-    spy->Release();                      // and of ours
 }
 
 OwnComCalls::OwnComCalls()
@@ -158,10 +124,6 @@ OwnComCalls::~OwnComCalls()
     if (ThreadSpy* spy = ThisThreadsSpy()) spy->LeaveOwnCalls();
 }
 
-void StopComEndWatches()
-{
-    if (g_slot != TLS_OUT_OF_INDEXES) TlsFree(g_slot);
-    g_slot = TLS_OUT_OF_INDEXES;
-}
+void StopComEndWatches() { g_spies.Free(); }
 
 }  // namespace quillpost

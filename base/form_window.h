@@ -5,7 +5,7 @@
 // Lifetime, as a guest in the host's process:
 //  - Every message to a form, and Show, hold the module (ModuleHold): whatever pumps inside
 //    them (a message box, the browser, a destroyed owner) cannot let the module unload under
-//    them. An existing window holds the module and a loader reference until WM_NCDESTROY.
+//    them. An existing window keeps the module (a lock and a loader reference) until WM_NCDESTROY.
 //  - A window counts as loaded only once its load steps have completed. Show during a load or
 //    an unload answers kBusy and changes nothing; a close asked for during the load is carried
 //    out (posted) when the load has completed, so the outer Show still succeeds.
@@ -16,12 +16,14 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <span>
 #include <string_view>
 
 #include "base/bounded_text.h"
 #include "base/com_end_watch.h"
 #include "base/form_table.h"
+#include "base/module.h"
 #include "base/raii.h"
 
 namespace quillpost {
@@ -106,6 +108,7 @@ private:
     bool closeAsked_ = false;  // a close that arrived during the load
     bool abandoned_ = false;
     HWND window_ = nullptr;
+    std::optional<ModuleKeep> keep_;  // while the window exists
     HWND controlWindows_[form::kMaxControls] = {};  // by row; nullptr for windowless controls
     UniqueFont regularFont_;
     UniqueFont underlinedFont_;

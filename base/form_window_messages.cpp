@@ -30,8 +30,7 @@ LRESULT CALLBACK FormWindow::WindowProc(HWND window, UINT message, WPARAM wParam
         auto* self = static_cast<FormWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
         self->window_ = window;
-        LockModule();  // an existing window keeps the module, its code and its class
-        AcquireModuleReference();
+        self->keep_.emplace();  // an existing window keeps the module, its code and its class
         if (self->form_.frame == FormFrame::Borderless) {
             // Placed by the system as an overlapped window; no frame has been computed yet.
             SetWindowLongPtrW(window, GWL_STYLE, kBorderlessStyle);
@@ -44,8 +43,7 @@ LRESULT CALLBACK FormWindow::WindowProc(HWND window, UINT message, WPARAM wParam
         // The thread has ended its run without ending COM: give back only the counts.
         if (message == WM_NCDESTROY) {
             SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-            UnlockModule();
-            ReleaseModuleReference();
+            self->keep_.reset();
         }
         return DefWindowProcW(window, message, wParam, lParam);
     }
@@ -130,8 +128,7 @@ void FormWindow::OnDestroyed()
     underlinedFont_.Reset();
     UnwatchComEnd(this);
     stage_ = Stage::Unloaded;
-    UnlockModule();
-    ReleaseModuleReference();
+    keep_.reset();
 }
 
 LRESULT CALLBACK FormWindow::ButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam)

@@ -1,5 +1,12 @@
-// Module-wide state: the DLL's handle, the count that decides whether it may unload, and the
-// loader reference that keeps its code mapped while a window of it exists.
+// The lifetime core: the module's handle, and the owners of every hold on it. No code of the
+// module takes or gives back a hold by hand; it owns one of these:
+//  - ModuleLock: one count of the unload query's "no" (every object, window, server lock);
+//  - ModuleHold: a scope that can pump messages or runs for foreign code; it holds a lock and
+//    counts as code of ours running, which a loader reference given back waits for;
+//  - LoaderReference: a reference of the loader's, for whatever foreign code can call while the
+//    host holds none of its own (a window, an object handed to a control or to COM's spy list);
+//  - BoundedLocks: locks counted by a caller's calls (LockServer, a static object's references),
+//    which refuse to go below zero.
 #pragma once
 
 #include <windows.h>
@@ -10,32 +17,75 @@ HINSTANCE ModuleInstance();
 // Called once, from the module's entry point, before anything else of the module runs.
 void SetModuleInstance(HINSTANCE instance);
 
-// Every live object, class-factory lock, existing window and running message pump holds one count.
-void LockModule();
-void UnlockModule();
+// Locks of every kind held now, in every apartment: zero when the module may unload.
 LONG ModuleLockCount();
 
+class ModuleLock {
+public:
+    ModuleLock();
+    ModuleLock(const ModuleLock&);
+    ModuleLock& operator=(const ModuleLock&) { return *this; }  // each owner keeps its own count
+    ~ModuleLock();
+};
+
 // Holds the module for a scope that can pump messages (a modal loop, a window's handler, a
-// browser's creation): the host's idle unload query answers "no" until the scope has ended, so
-// no code of ours runs after the module may have been unloaded.
-// It also counts the scope as running code of ours, which a loader reference given back waits
-// for (see ReleaseModuleReference).
+// browser's creation) or that foreign code entered: the unload query answers "no" until the
+// scope has ended, and a loader reference given back meanwhile waits for it. Take it first in
+// such a scope, so that everything after it returns without calling out of the module.
 class ModuleHold {
 public:
     ModuleHold();
     ModuleHold(const ModuleHold&) = delete;
     ModuleHold& operator=(const ModuleHold&) = delete;
     ~ModuleHold();
+
+private:
+    ModuleLock lock_;
 };
 
-// A loader reference to this module, taken while a window whose procedure lies in it exists, so
-// that a host that calls FreeLibrary itself cannot unmap the code under the window. Given back
-// from a thread-pool callback that the pool frees the library after: never from our own code,
-// which could not return into an unmapped image. The callback first waits until no thread runs
-// in a ModuleHold scope, then a little longer: the window whose destruction gave the reference
-// back is still returning through its procedure when the callback starts.
-void AcquireModuleReference();
-void ReleaseModuleReference();
+// A loader reference to this module while the owner holds it. Given back from a thread-pool
+// callback that lets the pool free the library after it returned, once no thread can still be
+// running the module's code (see module.cpp for the rule). In a program that links the layers
+// itself (no module of ours), it holds nothing.
+class LoaderReference {
+public:
+    LoaderReference() = default;
+    LoaderReference(const LoaderReference&) = delete;
+    LoaderReference& operator=(const LoaderReference&) = delete;
+    ~LoaderReference() { Reset(); }
+
+    void Take();
+    void Reset();
+    bool Held() const { return held_; }
+
+private:
+    bool held_ = false;
+};
+
+// What a window or an object lent to foreign code keeps while it exists: the unload query's
+// "no" and the loader's reference.
+struct ModuleKeep {
+    ModuleKeep() { reference.Take(); }
+    ModuleLock lock;
+    LoaderReference reference;
+};
+
+// Module locks that a caller's calls take and give back (LockServer, the references of an
+// object that lives as long as the module). An unbalanced give-back is refused and changes
+// nothing: it must not make the module's count go negative, or the module could never unload.
+class BoundedLocks {
+public:
+    constexpr BoundedLocks() = default;
+    BoundedLocks(const BoundedLocks&) = delete;
+    BoundedLocks& operator=(const BoundedLocks&) = delete;
+
+    void Add();
+    // False, and no change, when none is held.
+    bool Remove();
+
+private:
+    LONG count_ = 0;
+};
 
 // Full path of this module, for the type library and the registry.
 HRESULT GetModulePath(wchar_t* buffer, DWORD capacity);

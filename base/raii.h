@@ -2,7 +2,9 @@
 #pragma once
 
 #include <windows.h>
+#include <oaidl.h>
 #include <oleauto.h>
+#include <wrl/client.h>
 
 #include <string_view>
 #include <utility>
@@ -130,5 +132,50 @@ public:
 private:
     VARIANT value_;
 };
+
+// Makes `owner` the owner of a reference the caller already holds. (ComPtr::Attach would do it, but
+// the toolchain's ComPtr adds a reference of its own in Attach.)
+template <typename Interface>
+void Adopt(Microsoft::WRL::ComPtr<Interface>& owner, Interface* reference)
+{
+    *owner.ReleaseAndGetAddressOf() = reference;
+}
+
+// A description that an ITypeInfo lends (its TYPEATTR or a FUNCDESC), given back to it when the
+// scope ends. Read(info) / Read(info, index) fill it; the lender stays referenced meanwhile.
+template <typename Description, auto Get, auto GiveBack>
+class LentDescription {
+public:
+    LentDescription() = default;
+    LentDescription(const LentDescription&) = delete;
+    LentDescription& operator=(const LentDescription&) = delete;
+    ~LentDescription() { Reset(); }
+
+    template <typename... Index>
+    HRESULT Read(ITypeInfo* lender, Index... index)
+    {
+        Reset();
+        Description* read = nullptr;
+        if (HRESULT hr = (lender->*Get)(index..., &read); FAILED(hr)) return hr;
+        lender_ = lender;
+        description_ = read;
+        return S_OK;
+    }
+    const Description* operator->() const { return description_; }
+    const Description& operator*() const { return *description_; }
+    void Reset()
+    {
+        if (!description_) return;
+        (lender_.Get()->*GiveBack)(std::exchange(description_, nullptr));
+        lender_.Reset();
+    }
+
+private:
+    Microsoft::WRL::ComPtr<ITypeInfo> lender_;
+    Description* description_ = nullptr;
+};
+
+using TypeAttributes = LentDescription<TYPEATTR, &ITypeInfo::GetTypeAttr, &ITypeInfo::ReleaseTypeAttr>;
+using FunctionDescription = LentDescription<FUNCDESC, &ITypeInfo::GetFuncDesc, &ITypeInfo::ReleaseFuncDesc>;
 
 }  // namespace quillpost

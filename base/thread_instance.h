@@ -7,6 +7,9 @@
 
 #include <new>
 
+#include "base/locks.h"
+#include "base/tls_slot.h"
+
 namespace quillpost {
 
 template <typename Form>
@@ -16,31 +19,24 @@ public:
     PerThreadInstances(const PerThreadInstances&) = delete;
     PerThreadInstances& operator=(const PerThreadInstances&) = delete;
 
-    bool Start()
-    {
-        slot_ = TlsAlloc();
-        return slot_ != TLS_OUT_OF_INDEXES;
-    }
-
     // This thread's instance (not its on-screen window), created if there is none.
     // E_OUTOFMEMORY with *out = nullptr on failure.
     HRESULT Get(Form** out)
     {
         *out = nullptr;
-        if (auto* node = static_cast<Node*>(TlsGetValue(slot_))) {
+        if (auto* node = static_cast<Node*>(slot_.Value())) {
             *out = &node->form;
             return S_OK;
         }
         auto* created = new (std::nothrow) Node;
         if (!created) return E_OUTOFMEMORY;
-        if (!TlsSetValue(slot_, created)) {
+        if (!slot_.SetValue(created)) {
             delete created;
             return E_OUTOFMEMORY;
         }
-        AcquireSRWLockExclusive(&lock_);
+        SrwExclusive listing(lock_);
         created->next = list_;
         list_ = created;
-        ReleaseSRWLockExclusive(&lock_);
         *out = &created->form;
         return S_OK;
     }
@@ -49,9 +45,9 @@ public:
     // is abandoned to the system and its memory kept, since the window may still call it.
     void ReleaseThisThread()
     {
-        auto* node = static_cast<Node*>(TlsGetValue(slot_));
+        auto* node = static_cast<Node*>(slot_.Value());
         if (!node) return;
-        TlsSetValue(slot_, nullptr);
+        slot_.SetValue(nullptr);
         Unlink(node);
         if (node->form.HasWindow()) {
             node->form.Abandon();
@@ -67,8 +63,7 @@ public:
             list_ = node->next;
             if (!node->form.HasWindow()) delete node;
         }
-        TlsFree(slot_);
-        slot_ = TLS_OUT_OF_INDEXES;
+        slot_.Free();
     }
 
 private:
@@ -79,17 +74,16 @@ private:
 
     void Unlink(Node* node)
     {
-        AcquireSRWLockExclusive(&lock_);
+        SrwExclusive listing(lock_);
         for (Node** link = &list_; *link; link = &(*link)->next) {
             if (*link == node) {
                 *link = node->next;
                 break;
             }
         }
-        ReleaseSRWLockExclusive(&lock_);
     }
 
-    DWORD slot_ = TLS_OUT_OF_INDEXES;
+    TlsSlot slot_;
     SRWLOCK lock_ = SRWLOCK_INIT;
     Node* list_ = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include <iterator>
 
+#include "base/locks.h"
 #include "base/module.h"
 
 namespace quillpost {
@@ -40,21 +41,17 @@ HRESULT Register(const WindowClassRow& row)
 
 HRESULT EnsureWindowClass(const WindowClassRow& row)
 {
-    AcquireSRWLockExclusive(&g_lock);
-    HRESULT hr = S_OK;
-    if (!IsRegisteredHere(row.name)) {
-        hr = g_count < static_cast<int>(std::size(g_registered)) ? Register(row) : E_OUTOFMEMORY;
-        if (SUCCEEDED(hr)) g_registered[g_count++] = row.name;
-    }
-    ReleaseSRWLockExclusive(&g_lock);
+    SrwExclusive registering(g_lock);
+    if (IsRegisteredHere(row.name)) return S_OK;
+    const HRESULT hr = g_count < static_cast<int>(std::size(g_registered)) ? Register(row) : E_OUTOFMEMORY;
+    if (SUCCEEDED(hr)) g_registered[g_count++] = row.name;
     return hr;
 }
 
 void UnregisterWindowClasses()
 {
-    AcquireSRWLockExclusive(&g_lock);
+    SrwExclusive unregistering(g_lock);
     while (g_count > 0) UnregisterClassW(g_registered[--g_count], ModuleInstance());
-    ReleaseSRWLockExclusive(&g_lock);
 }
 
 }  // namespace quillpost

@@ -1,6 +1,5 @@
 // The class object of Sample and the exports through which COM finds it.
-#include <new>
-
+#include "base/com_object.h"
 #include "base/module.h"
 #include "plugin/sample.h"
 #include "plugin/type_info.h"
@@ -9,51 +8,14 @@
 namespace quillpost {
 namespace {
 
-// A count that refuses to go below zero: a caller's unbalanced release must not make the
-// module count go negative, or the module could never unload again.
-class BoundedCount {
-public:
-    void Increment() { InterlockedIncrement(&count_); }
-    // False (and no change) when the count is already zero.
-    bool Decrement()
-    {
-        for (LONG current = count_; current > 0;) {
-            const LONG seen = InterlockedCompareExchange(&count_, current - 1, current);
-            if (seen == current) return true;
-            current = seen;
-        }
-        return false;
-    }
-
-private:
-    LONG count_ = 0;
-};
-
 // One static factory; its references and its server locks keep the module loaded like any
-// object, and each is counted on its own so that neither can release more than it took.
-class SampleFactory final : public IClassFactory {
+// object, and each is counted on its own so that neither can give back more than it took.
+class SampleFactory final : public StaticComObject<SampleFactory, IClassFactory> {
 public:
-    STDMETHODIMP QueryInterface(REFIID riid, void** out) override
+    static std::span<const InterfaceRow> Interfaces()
     {
-        if (!out) return E_POINTER;
-        if (riid == IID_IUnknown || riid == IID_IClassFactory) {
-            *out = static_cast<IClassFactory*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    STDMETHODIMP_(ULONG) AddRef() override
-    {
-        references_.Increment();
-        LockModule();
-        return 2;
-    }
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        if (references_.Decrement()) UnlockModule();
-        return 1;
+        static constexpr InterfaceRow kRows[] = {Row<SampleFactory, IClassFactory>(IID_IClassFactory)};
+        return kRows;
     }
 
     STDMETHODIMP CreateInstance(IUnknown* outer, REFIID riid, void** out) override
@@ -68,18 +30,14 @@ public:
     STDMETHODIMP LockServer(BOOL lock) override
     {
         if (lock) {
-            locks_.Increment();
-            LockModule();
+            locks_.Add();
             return S_OK;
         }
-        if (!locks_.Decrement()) return E_UNEXPECTED;
-        UnlockModule();
-        return S_OK;
+        return locks_.Remove() ? S_OK : E_UNEXPECTED;
     }
 
 private:
-    BoundedCount references_;
-    BoundedCount locks_;
+    BoundedLocks locks_;
 };
 
 SampleFactory g_sampleFactory;
@@ -102,8 +60,8 @@ STDAPI DllCanUnloadNow()
     // The module may be freed once this returns. The cached type information goes back now, while
     // COM works and no loader lock is held. (Released from the module's own detach instead, the
     // type library's teardown upset the loader's count of the module under Wine: a later load's
-    // open windows lost their hold on it.) Nothing uses the cache once no object is left, and the
-    // next use, should the host keep the module, loads it again.
-    quillpost::ReleaseSampleTypeInfo();
+    // open windows lost their hold on it.) An object created meanwhile by another apartment holds
+    // a reference of its own, taken under the same rule.
+    quillpost::ReleaseSampleTypeInfoCache();
     return S_OK;
 }

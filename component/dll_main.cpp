@@ -7,21 +7,18 @@
 #include "base/window_class.h"
 #include "viewer/viewer_instance.h"
 
-// Runs under the loader lock, so it only remembers the handle and frees memory. Windows and the
-// browser are torn down earlier, where COM still works: when the host closes them or at their
-// thread's final CoUninitialize. An existing window holds a loader reference, so the module is
-// never freed under one; at process exit (reserved set) nothing is freed at all.
+// Runs under the loader lock, so it only remembers the handle and, when a thread ends or the
+// module is freed, frees memory, thread-local slots and the window classes (which must not
+// outlive the code of their procedure). Windows and the browser are torn down earlier, where COM
+// still works: when the host closes them or at their thread's final CoUninitialize. An existing
+// window holds a loader reference, so the module is never freed under one; at process exit
+// (reserved set) nothing is freed at all.
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void* reserved)
 {
     switch (reason) {
     case DLL_PROCESS_ATTACH:
         quillpost::SetModuleInstance(instance);
-        if (!quillpost::StartViewerInstances()) return FALSE;
-        if (!quillpost::StartAboutInstances()) {
-            quillpost::StopViewerInstances();
-            return FALSE;
-        }
-        return TRUE;
+        break;
     case DLL_THREAD_DETACH:
         quillpost::ReleaseThreadViewer();
         quillpost::ReleaseThreadAbout();
@@ -31,7 +28,6 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void* reserved)
             quillpost::StopViewerInstances();
             quillpost::StopAboutInstances();
             quillpost::StopComEndWatches();
-            // No class may outlive the code of its window procedure.
             quillpost::UnregisterWindowClasses();
         }
         break;

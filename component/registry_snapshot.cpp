@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "base/raii.h"
+
 namespace quillpost {
 namespace {
 
@@ -86,13 +88,12 @@ bool RegistrySnapshot::AppendCounted(const void* bytes, DWORD count)
 HRESULT RegistrySnapshot::Read(HKEY root, const wchar_t* path)
 {
     Clear();
-    HKEY key = nullptr;
-    const LSTATUS status = RegOpenKeyExW(root, path, 0, KEY_READ, &key);
+    UniqueHkey key;
+    const LSTATUS status = RegOpenKeyExW(root, path, 0, KEY_READ, key.Put());
     if (status == ERROR_FILE_NOT_FOUND) return S_FALSE;
     if (status != ERROR_SUCCESS) return FromStatus(status);
     const wchar_t noName[] = L"";
-    HRESULT hr = AppendMark(kKey) && AppendCounted(noName, sizeof(noName)) ? ReadKey(key) : E_OUTOFMEMORY;
-    RegCloseKey(key);
+    HRESULT hr = AppendMark(kKey) && AppendCounted(noName, sizeof(noName)) ? ReadKey(key.Get()) : E_OUTOFMEMORY;
     if (FAILED(hr)) Clear();
     return hr;
 }
@@ -137,12 +138,10 @@ HRESULT RegistrySnapshot::ReadSubkeys(HKEY key, DWORD count, DWORD longestName)
         if (HRESULT hr = FromStatus(RegEnumKeyExW(key, i, text, &nameLength, nullptr, nullptr, nullptr, nullptr));
             FAILED(hr))
             return hr;
-        HKEY subkey = nullptr;
-        if (HRESULT hr = FromStatus(RegOpenKeyExW(key, text, 0, KEY_READ, &subkey)); FAILED(hr)) return hr;
-        HRESULT hr = AppendMark(kKey) && AppendCounted(text, (nameLength + 1) * sizeof(wchar_t)) ? ReadKey(subkey)
-                                                                                              : E_OUTOFMEMORY;
-        RegCloseKey(subkey);
-        if (FAILED(hr)) return hr;
+        UniqueHkey subkey;
+        if (HRESULT hr = FromStatus(RegOpenKeyExW(key, text, 0, KEY_READ, subkey.Put())); FAILED(hr)) return hr;
+        if (!AppendMark(kKey) || !AppendCounted(text, (nameLength + 1) * sizeof(wchar_t))) return E_OUTOFMEMORY;
+        if (HRESULT hr = ReadKey(subkey.Get()); FAILED(hr)) return hr;
     }
     return S_OK;
 }
@@ -156,7 +155,7 @@ HRESULT RegistrySnapshot::WriteBack(HKEY root, const wchar_t* path) const
     };
     // Keys open from the outermost to the current one; null where a key could not be created,
     // so that what lies below it is skipped.
-    HKEY open[kMaxDepth] = {};
+    UniqueHkey open[kMaxDepth];
     int depth = 0;
     for (RecordReader record(bytes_, size_); !record.AtEnd();) {
         const DWORD mark = record.Mark();
@@ -167,24 +166,20 @@ HRESULT RegistrySnapshot::WriteBack(HKEY root, const wchar_t* path) const
                 note(E_UNEXPECTED);
                 break;
             }
-            HKEY parent = depth ? open[depth - 1] : root;
-            HKEY created = nullptr;
-            if (parent) note(FromStatus(RegCreateKeyExW(parent, depth ? name : path, 0, nullptr,
-                                                        REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, &created,
+            HKEY parent = depth ? open[depth - 1].Get() : root;
+            HKEY* created = open[depth++].Put();
+            if (parent) note(FromStatus(RegCreateKeyExW(parent, depth > 1 ? name : path, 0, nullptr,
+                                                        REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, created,
                                                         nullptr)));
-            open[depth++] = created;
         } else if (mark == kValue) {
             auto* name = reinterpret_cast<const wchar_t*>(record.Counted(count));
             const DWORD type = record.Number();
             const unsigned char* data = record.Counted(count);
-            if (depth && open[depth - 1])
-                note(FromStatus(RegSetValueExW(open[depth - 1], name, 0, type, data, count)));
+            if (depth && open[depth - 1].Get())
+                note(FromStatus(RegSetValueExW(open[depth - 1].Get(), name, 0, type, data, count)));
         } else if (depth) {
-            if (open[--depth]) RegCloseKey(open[depth]);
+            open[--depth].Reset();
         }
-    }
-    while (depth) {
-        if (open[--depth]) RegCloseKey(open[depth]);
     }
     return result;
 }

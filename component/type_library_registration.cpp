@@ -2,6 +2,7 @@
 
 #include <wrl/client.h>
 
+#include "base/raii.h"
 #include "plugin/identity.h"
 
 using Microsoft::WRL::ComPtr;
@@ -79,14 +80,13 @@ HRESULT DeleteTree(const KeyPath& path)
 HRESULT DeleteLibraryKeyIfEmpty()
 {
     const KeyPath library = LibraryKey();
-    HKEY key = nullptr;
-    LSTATUS status = RegOpenKeyExW(HKEY_CLASSES_ROOT, library.Get(), 0, KEY_READ, &key);
+    UniqueHkey key;
+    LSTATUS status = RegOpenKeyExW(HKEY_CLASSES_ROOT, library.Get(), 0, KEY_READ, key.Put());
     if (status == ERROR_FILE_NOT_FOUND) return S_OK;
     if (status != ERROR_SUCCESS) return FromStatus(status);
     DWORD subkeys = 0;
-    status = RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr,
-                              nullptr, nullptr);
-    RegCloseKey(key);
+    status = RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr,
+                              nullptr, nullptr, nullptr);
     if (status != ERROR_SUCCESS) return FromStatus(status);
     return subkeys == 0 ? DeleteTree(library) : S_OK;
 }
@@ -100,12 +100,11 @@ HRESULT ListInterfaceKeys(ITypeLib* library, InterfaceKeys& out)
     for (UINT i = 0; i < count; ++i) {
         ComPtr<ITypeInfo> info;
         if (HRESULT hr = library->GetTypeInfo(i, &info); FAILED(hr)) return hr;
-        TYPEATTR* attributes = nullptr;
-        if (HRESULT hr = info->GetTypeAttr(&attributes); FAILED(hr)) return hr;
+        TypeAttributes attributes;
+        if (HRESULT hr = attributes.Read(info.Get()); FAILED(hr)) return hr;
         const bool isInterface = attributes->typekind == TKIND_INTERFACE || attributes->typekind == TKIND_DISPATCH;
         wchar_t iid[40] = {};
         StringFromGUID2(attributes->guid, iid, ARRAYSIZE(iid));
-        info->ReleaseTypeAttr(attributes);
         if (!isInterface) continue;
         if (out.count == InterfaceKeys::kCapacity) return E_UNEXPECTED;
         out.paths[out.count++].Set(L"Interface", iid);

@@ -1,5 +1,6 @@
 #include "plugin/dispatch_front.h"
 
+#include "base/raii.h"
 #include "plugin/method_table.h"
 
 namespace quillpost {
@@ -18,10 +19,8 @@ VARIANT* Dereference(VARIANT* variable)
 // argument would still be one this front does not pass on.
 HRESULT PlatformRefusal(const VARIANT& argument, VARTYPE type)
 {
-    VARIANT scratch;
-    VariantInit(&scratch);
-    const HRESULT hr = VariantChangeType(&scratch, const_cast<VARIANT*>(&argument), 0, type);
-    VariantClear(&scratch);
+    UniqueVariant scratch;
+    const HRESULT hr = VariantChangeType(scratch.Put(), const_cast<VARIANT*>(&argument), 0, type);
     return FAILED(hr) ? hr : DISP_E_TYPEMISMATCH;
 }
 

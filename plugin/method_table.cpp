@@ -1,6 +1,12 @@
 #include "plugin/method_table.h"
 
+#include <wrl/client.h>
+
 #include <atomic>
+
+#include "base/raii.h"
+
+using Microsoft::WRL::ComPtr;
 
 namespace quillpost {
 namespace {
@@ -59,35 +65,30 @@ void ReadShape(const FUNCDESC& function, MethodShape* shape)
 
 // A dual interface's dispatch description reports each method as the dispatch sees it (no
 // [retval], FUNC_DISPATCH); the platform's Invoke uses the vtable description: read that one.
-HRESULT VtableDescription(ITypeInfo* typeInfo, ITypeInfo** out)
+HRESULT VtableDescription(ITypeInfo* typeInfo, ComPtr<ITypeInfo>* out)
 {
-    TYPEATTR* attributes = nullptr;
-    if (HRESULT hr = typeInfo->GetTypeAttr(&attributes); FAILED(hr)) return hr;
-    const bool dual = attributes->typekind == TKIND_DISPATCH && (attributes->wTypeFlags & TYPEFLAG_FDUAL);
-    typeInfo->ReleaseTypeAttr(attributes);
-    if (!dual) {
-        typeInfo->AddRef();
+    TypeAttributes attributes;
+    if (HRESULT hr = attributes.Read(typeInfo); FAILED(hr)) return hr;
+    if (attributes->typekind != TKIND_DISPATCH || !(attributes->wTypeFlags & TYPEFLAG_FDUAL)) {
         *out = typeInfo;
         return S_OK;
     }
     HREFTYPE vtable = 0;
     if (HRESULT hr = typeInfo->GetRefTypeOfImplType(static_cast<UINT>(-1), &vtable); FAILED(hr)) return hr;
-    return typeInfo->GetRefTypeInfo(vtable, out);
+    return typeInfo->GetRefTypeInfo(vtable, out->ReleaseAndGetAddressOf());
 }
 
 bool ReadFunctions(ITypeInfo* description)
 {
-    TYPEATTR* attributes = nullptr;
-    if (FAILED(description->GetTypeAttr(&attributes))) return false;
+    TypeAttributes attributes;
+    if (FAILED(attributes.Read(description))) return false;
     const UINT functions = attributes->cFuncs;
-    description->ReleaseTypeAttr(attributes);
     if (functions > kMaxMethods) return false;
     // The interface's own methods, in the order the platform searches them.
     for (UINT index = 0; index < functions; ++index) {
-        FUNCDESC* function = nullptr;
-        if (FAILED(description->GetFuncDesc(index, &function))) return false;
+        FunctionDescription function;
+        if (FAILED(function.Read(description, index))) return false;
         ReadShape(*function, &g_table.methods[index]);
-        description->ReleaseFuncDesc(function);
     }
     g_table.count = functions;
     return true;
@@ -95,11 +96,9 @@ bool ReadFunctions(ITypeInfo* description)
 
 BOOL CALLBACK ReadTable(INIT_ONCE*, void* parameter, void**)
 {
-    ITypeInfo* description = nullptr;
+    ComPtr<ITypeInfo> description;
     if (FAILED(VtableDescription(static_cast<ITypeInfo*>(parameter), &description))) return FALSE;
-    const bool read = ReadFunctions(description);
-    description->Release();
-    return read ? TRUE : FALSE;
+    return ReadFunctions(description.Get()) ? TRUE : FALSE;
 }
 
 }  // namespace

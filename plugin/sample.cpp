@@ -1,49 +1,26 @@
 // Sample's COM identity: reference counting, interfaces and dispatch.
 #include "plugin/sample.h"
 
-#include <new>
-
-#include "base/module.h"
 #include "plugin/dispatch_front.h"
-#include "plugin/type_info.h"
 
 namespace quillpost {
-
-Sample::Sample() { LockModule(); }
-Sample::~Sample() { UnlockModule(); }
 
 HRESULT Sample::Create(REFIID riid, void** out)
 {
     *out = nullptr;
-    auto* sample = new (std::nothrow) Sample;
-    if (!sample) return E_OUTOFMEMORY;
-    HRESULT hr = sample->QueryInterface(riid, out);
-    sample->Release();  // an object that does not offer riid is destroyed here
-    return hr;
+    Microsoft::WRL::ComPtr<Sample> sample;
+    if (HRESULT hr = MakeComObject(sample); FAILED(hr)) return hr;
+    return sample->QueryInterface(riid, out);  // an object that does not offer riid goes with `sample`
 }
 
-STDMETHODIMP Sample::QueryInterface(REFIID riid, void** out)
+std::span<const InterfaceRow> Sample::Interfaces()
 {
-    if (!out) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_IDispatch || riid == IID__Sample) {
-        *out = static_cast<_Sample*>(this);
-    } else if (riid == IID_ISupportErrorInfo) {
-        *out = static_cast<ISupportErrorInfo*>(this);
-    } else {
-        *out = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP_(ULONG) Sample::AddRef() { return InterlockedIncrement(&references_); }
-
-STDMETHODIMP_(ULONG) Sample::Release()
-{
-    const ULONG left = InterlockedDecrement(&references_);
-    if (left == 0) delete this;
-    return left;
+    static constexpr InterfaceRow kRows[] = {
+        Row<Sample, _Sample>(IID__Sample),
+        Row<Sample, _Sample>(IID_IDispatch),
+        Row<Sample, ISupportErrorInfo>(IID_ISupportErrorInfo),
+    };
+    return kRows;
 }
 
 STDMETHODIMP Sample::GetTypeInfoCount(UINT* count)
@@ -58,15 +35,20 @@ STDMETHODIMP Sample::GetTypeInfo(UINT index, LCID, ITypeInfo** out)
     if (!out) return E_POINTER;
     *out = nullptr;
     if (index != 0) return DISP_E_BADINDEX;
-    return GetSampleTypeInfo(out);
+    HRESULT hr = S_OK;
+    ITypeInfo* typeInfo = typeInfo_.Get(&hr);
+    if (!typeInfo) return hr;
+    *out = Microsoft::WRL::ComPtr<ITypeInfo>(typeInfo).Detach();  // the caller's own reference
+    return S_OK;
 }
 
 STDMETHODIMP Sample::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids)
 {
     if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
     if (!names || !ids) return E_POINTER;
-    ITypeInfo* typeInfo = nullptr;  // this object keeps it alive
-    if (HRESULT hr = BorrowSampleTypeInfo(&typeInfo); FAILED(hr)) return hr;
+    HRESULT hr = S_OK;
+    ITypeInfo* typeInfo = typeInfo_.Get(&hr);
+    if (!typeInfo) return hr;
     return typeInfo->GetIDsOfNames(names, count, ids);
 }
 
@@ -75,8 +57,9 @@ STDMETHODIMP Sample::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS
 {
     if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
     if (!params) return E_INVALIDARG;
-    ITypeInfo* typeInfo = nullptr;  // this object keeps it alive
-    if (HRESULT hr = BorrowSampleTypeInfo(&typeInfo); FAILED(hr)) return hr;
+    HRESULT hr = S_OK;
+    ITypeInfo* typeInfo = typeInfo_.Get(&hr);
+    if (!typeInfo) return hr;
     return InvokeThroughFront(typeInfo, static_cast<_Sample*>(this), id, flags, params, result, exception, argError);
 }
 

@@ -3,19 +3,20 @@
 
 #include <windows.h>
 
+#include <span>
+
+#include "base/com_object.h"
+#include "plugin/type_info.h"
 #include "quillpost_idl.h"
 
 namespace quillpost {
 
-class Sample final : public _Sample, public ISupportErrorInfo {
+// Held by the host only, which keeps the module loaded while it calls: a module lock suffices.
+class Sample final : public ComObject<Sample, ModuleLock, _Sample, ISupportErrorInfo> {
 public:
     // Creates a Sample and asks it for riid; *out = nullptr on failure.
     static HRESULT Create(REFIID riid, void** out);
-
-    // IUnknown
-    STDMETHODIMP QueryInterface(REFIID riid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
+    static std::span<const InterfaceRow> Interfaces();
 
     // IDispatch, answered by the type library's standard dispatch behind plugin/dispatch_front.h
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;
@@ -39,10 +40,12 @@ public:
                               VARIANT_BOOL* result) override;
 
 private:
-    Sample();
-    ~Sample();
+    Sample() = default;
+    ~Sample() override = default;
+    template <typename Object, typename... Arguments>
+    friend HRESULT MakeComObject(Microsoft::WRL::ComPtr<Object>&, Arguments&&...);
 
-    LONG references_ = 1;
+    SampleTypeInfo typeInfo_;  // its own reference, taken on first use
 };
 
 }  // namespace quillpost

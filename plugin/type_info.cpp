@@ -2,6 +2,10 @@
 
 #include <wrl/client.h>
 
+#include <utility>
+
+#include "base/locks.h"
+#include "base/raii.h"
 #include "base/module.h"
 #include "quillpost_idl.h"
 
@@ -10,52 +14,52 @@ using Microsoft::WRL::ComPtr;
 namespace quillpost {
 namespace {
 
-ITypeInfo* g_sampleTypeInfo = nullptr;  // owned until the module is freed
+SRWLOCK g_lock = SRWLOCK_INIT;        // every load, and every release that may be the last
+// Under g_lock. A plain pointer: nothing is released at process exit or under the loader lock.
+ITypeInfo* g_cache = nullptr;
 
-HRESULT LoadSampleTypeInfo(ITypeInfo** out)
+HRESULT LoadSampleTypeInfo(ComPtr<ITypeInfo>* out)
 {
     wchar_t path[MAX_PATH * 4];
     if (HRESULT hr = GetModulePath(path, ARRAYSIZE(path)); FAILED(hr)) return hr;
     ComPtr<ITypeLib> library;
     if (HRESULT hr = LoadTypeLibEx(path, REGKIND_NONE, &library); FAILED(hr)) return hr;
-    return library->GetTypeInfoOfGuid(IID__Sample, out);
+    return library->GetTypeInfoOfGuid(IID__Sample, out->ReleaseAndGetAddressOf());
 }
 
 }  // namespace
 
-HRESULT BorrowSampleTypeInfo(ITypeInfo** borrowed)
+ITypeInfo* SampleTypeInfo::Get(HRESULT* hr)
 {
-    *borrowed = nullptr;
-    auto* cached = static_cast<ITypeInfo*>(InterlockedCompareExchangePointer(
-        reinterpret_cast<void**>(&g_sampleTypeInfo), nullptr, nullptr));
-    if (!cached) {
-        ITypeInfo* loaded = nullptr;
-        if (HRESULT hr = LoadSampleTypeInfo(&loaded); FAILED(hr)) return hr;
-        // Two threads may race to load it; the loser gives its copy back.
-        cached = static_cast<ITypeInfo*>(InterlockedCompareExchangePointer(
-            reinterpret_cast<void**>(&g_sampleTypeInfo), loaded, nullptr));
-        if (cached) {
-            loaded->Release();
-        } else {
-            cached = loaded;
-        }
+    *hr = S_OK;
+    if (auto* held = static_cast<ITypeInfo*>(InterlockedCompareExchangePointer(
+            reinterpret_cast<void**>(&info_), nullptr, nullptr)))
+        return held;
+    SrwExclusive serialized(g_lock);
+    if (info_) return info_;  // another thread of this object's callers took it meanwhile
+    if (!g_cache) {
+        ComPtr<ITypeInfo> loaded;
+        if (*hr = LoadSampleTypeInfo(&loaded); FAILED(*hr)) return nullptr;
+        g_cache = loaded.Detach();
     }
-    *borrowed = cached;
-    return S_OK;
+    ComPtr<ITypeInfo> own = g_cache;
+    InterlockedExchangePointer(reinterpret_cast<void**>(&info_), own.Detach());
+    return info_;
 }
 
-HRESULT GetSampleTypeInfo(ITypeInfo** out)
+void SampleTypeInfo::Reset()
 {
-    if (HRESULT hr = BorrowSampleTypeInfo(out); FAILED(hr)) return hr;
-    (*out)->AddRef();
-    return S_OK;
+    if (!info_) return;
+    SrwExclusive serialized(g_lock);
+    ComPtr<ITypeInfo> dropped;
+    Adopt(dropped, static_cast<ITypeInfo*>(InterlockedExchangePointer(reinterpret_cast<void**>(&info_), nullptr)));
 }
 
-void ReleaseSampleTypeInfo()
+void ReleaseSampleTypeInfoCache()
 {
-    auto* cached = static_cast<ITypeInfo*>(
-        InterlockedExchangePointer(reinterpret_cast<void**>(&g_sampleTypeInfo), nullptr));
-    if (cached) cached->Release();
+    SrwExclusive serialized(g_lock);
+    ComPtr<ITypeInfo> dropped;
+    Adopt(dropped, std::exchange(g_cache, nullptr));
 }
 
 }  // namespace quillpost

@@ -63,8 +63,11 @@ run_tests() {
     cd "$dir"
     # Two at a time: the short stress run on its own display beside the programs that share
     # this one (they hold the resource lock quillpost_desktop, one after another).
-    ctest --output-on-failure --no-tests=error --timeout 180 -j 2 "$@"
+    # Called as `run_tests ... || failed=1`, where errexit does not apply: the status is kept by hand.
+    local status=0
+    ctest --output-on-failure --no-tests=error --timeout 180 -j 2 "$@" || status=$?
     echo "--- $compiler tests: $((SECONDS - from)) s (all done at $((SECONDS - started)) s)"
+    exit "$status"
   )
 }
 

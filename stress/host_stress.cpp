@@ -3,7 +3,7 @@
 // stays within its bar. Seeded: the seed is printed and can be given again.
 //
 //   host_stress [--seed N] [--short] [--window-cycles N] [--unload-cycles N] [--apartments N]
-//               [--rounds N] [--mta-calls N] [--thread-ends N] [--only NAME,NAME...]
+//               [--rounds N] [--mta-calls N] [--thread-ends N] [--race-seconds N] [--only NAME,NAME...]
 //
 // Exit code 0 when every scenario ended, none crashed or hung, and every bar is met.
 #include <windows.h>
@@ -27,6 +27,7 @@ struct Settings {
     unsigned seed = 0;
     long windowCycles = 10000, unloadCycles = 1000, apartments = 8, rounds = 50, mtaCallers = 4, mtaCalls = 200;
     long threadEnds = 20;
+    long raceSeconds = 60, raceApartments = 3;
     std::string only;
 };
 
@@ -145,6 +146,7 @@ std::vector<Job> Jobs(const Settings& s)
          false},
         {"thread-ends-uninit", s.threadEnds, 0, static_cast<DWORD>(minute + s.threadEnds * 3000), false},
         {"thread-ends-plain", s.threadEnds, 0, static_cast<DWORD>(minute + s.threadEnds * 3000), false},
+        {"unload-race", s.raceSeconds, s.raceApartments, static_cast<DWORD>(minute + s.raceSeconds * 1000), false},
         {"registry-faults", 0, 0, 5 * minute, false},
         {"allocation-faults", 0, 0, 10 * minute, true},
         {"creation-faults", 0, 0, 10 * minute, true},
@@ -227,6 +229,7 @@ int RunChildScenario(const std::string& name, const ScenarioArgs& args)
     if (name == "mta-callers") return MultithreadedCallers(args);
     if (name == "thread-ends-uninit") return ThreadEndsWithWindowsOpen(args, true);
     if (name == "thread-ends-plain") return ThreadEndsWithWindowsOpen(args, false);
+    if (name == "unload-race") return UnloadRace(args);
     if (name == "registry-faults") return RegistryFaults(args);
     if (name == "allocation-faults") return AllocationFaults(args);
     if (name == "creation-faults") return CreationFaults(args);
@@ -258,6 +261,7 @@ int main(int argc, char** argv)
             settings.rounds = 2;
             settings.mtaCalls = 20;
             settings.threadEnds = 2;
+            settings.raceSeconds = 3;
             continue;
         }
         ++i;
@@ -268,6 +272,7 @@ int main(int argc, char** argv)
         else if (option == "--rounds") settings.rounds = Number(value);
         else if (option == "--mta-calls") settings.mtaCalls = Number(value);
         else if (option == "--thread-ends") settings.threadEnds = Number(value);
+        else if (option == "--race-seconds") settings.raceSeconds = Number(value);
         else if (option == "--only") settings.only = value;
         else if (option == "--child") child = value;
         else if (option == "--count") args.count = Number(value);

@@ -1,5 +1,6 @@
 // Unload and reload through the unload query, as a host that frees unused libraries does:
 // what each unload leaves behind in the process.
+#include <algorithm>
 #include <set>
 #include <string>
 
@@ -46,7 +47,25 @@ struct UnloadTally {
     long failedCalls = 0;
     long stayedLoaded = 0;
     long classesLeft = 0;
+    // After windows closed: unloads done by the host's first CoFreeUnusedLibrariesEx itself, and
+    // the longest wait after it returned for the others.
+    long goneDuringCall = 0, goneLater = 0;
+    ULONGLONG slowestLaterMs = 0;
 };
+
+// The host's unload call right after its windows closed: was the module gone when it returned?
+void TimeUnloadAfterWindows(UnloadTally& tally)
+{
+    CoFreeUnusedLibrariesEx(0, 0);
+    const ULONGLONG returned = GetTickCount64();
+    if (GetModuleHandleW(kPluginModule) == nullptr) {
+        ++tally.goneDuringCall;
+        return;
+    }
+    if (!FreePluginAndWait()) return;
+    ++tally.goneLater;
+    tally.slowestLaterMs = std::max(tally.slowestLaterMs, GetTickCount64() - returned);
+}
 
 // One cycle: create, call, maybe open and close both windows, release, ask COM to unload.
 void Cycle(bool withWindows, ClassNames& classes, UnloadTally& tally)
@@ -65,6 +84,7 @@ void Cycle(bool withWindows, ClassNames& classes, UnloadTally& tally)
         if (!CloseByUser(PluginWindows(true))) ++tally.failedCalls;
     }
     plugin.Reset();
+    if (withWindows) TimeUnloadAfterWindows(tally);
     if (!FreePluginAndWait()) {
         ++tally.stayedLoaded;
         return;
@@ -96,6 +116,9 @@ int UnloadCycles(const ScenarioArgs& args)
         "left %.2f (of %zu the module registers)",
         -growth.freeTlsSlots / cycles, growth.handles / cycles, growth.heapBytes / cycles,
         growth.committedBytes / cycles, tally.classesLeft / cycles, classes.size());
+    Say("figure unloads after windows closed: %ld gone when the host's unload call returned, %ld later "
+        "(at most %llu ms after it)",
+        tally.goneDuringCall, tally.goneLater, tally.slowestLaterMs);
     SayGrowth("unload growth after warm-up", afterWarmUp, atEnd);
     Say("perunload %ld %ld", -growth.freeTlsSlots, tally.classesLeft);
     CoUninitialize();

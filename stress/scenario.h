@@ -60,6 +60,7 @@ int Apartments(const ScenarioArgs& args);
 int MultithreadedCallers(const ScenarioArgs& args);
 int ThreadEndsWithWindowsOpen(const ScenarioArgs& args, bool uninitialize);
 int UnloadCycles(const ScenarioArgs& args);
+int UnloadRace(const ScenarioArgs& args);
 int RegistryFaults(const ScenarioArgs& args);
 int AllocationFaults(const ScenarioArgs& args);
 int CreationFaults(const ScenarioArgs& args);

@@ -1,43 +1,25 @@
 #include "viewer/browser_frame.h"
 
-#include <new>
-
-#include "base/module.h"
+#include <utility>
 
 namespace quillpost {
 
-// The control may keep us after the window has gone; our code must stay loaded until then.
-BrowserFrame::BrowserFrame(HWND topLevel) : topLevel_(topLevel) { LockModule(); }
-BrowserFrame::~BrowserFrame() { UnlockModule(); }
-
 HRESULT BrowserFrame::Create(HWND topLevel, Microsoft::WRL::ComPtr<IOleInPlaceFrame>* out)
 {
-    auto* frame = new (std::nothrow) BrowserFrame(topLevel);
-    if (!frame) return E_OUTOFMEMORY;
-    *out->ReleaseAndGetAddressOf() = frame;  // adopts our one reference
+    Microsoft::WRL::ComPtr<BrowserFrame> frame;
+    if (HRESULT hr = MakeComObject(frame, topLevel); FAILED(hr)) return hr;
+    *out = std::move(frame);
     return S_OK;
 }
 
-STDMETHODIMP BrowserFrame::QueryInterface(REFIID iid, void** out)
+std::span<const InterfaceRow> BrowserFrame::Interfaces()
 {
-    if (!out) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IOleWindow || iid == IID_IOleInPlaceUIWindow ||
-        iid == IID_IOleInPlaceFrame) {
-        *out = static_cast<IOleInPlaceFrame*>(this);
-        AddRef();
-        return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP_(ULONG) BrowserFrame::AddRef() { return InterlockedIncrement(&references_); }
-
-STDMETHODIMP_(ULONG) BrowserFrame::Release()
-{
-    const ULONG left = InterlockedDecrement(&references_);
-    if (left == 0) delete this;
-    return left;
+    static constexpr InterfaceRow kRows[] = {
+        Row<BrowserFrame, IOleInPlaceFrame>(IID_IOleInPlaceFrame),
+        Row<BrowserFrame, IOleInPlaceFrame>(IID_IOleWindow),
+        Row<BrowserFrame, IOleInPlaceFrame>(IID_IOleInPlaceUIWindow),
+    };
+    return kRows;
 }
 
 STDMETHODIMP BrowserFrame::GetWindow(HWND* out)

@@ -6,16 +6,19 @@
 #include <ole2.h>
 #include <wrl/client.h>
 
+#include <span>
+
+#include "base/com_object.h"
+
 namespace quillpost {
 
-class BrowserFrame final : public IOleInPlaceFrame {
+// Lent to the control, which may call it after the window has gone: it keeps the module.
+class BrowserFrame final : public ComObject<BrowserFrame, ModuleKeep, IOleInPlaceFrame> {
 public:
     static HRESULT Create(HWND topLevel, Microsoft::WRL::ComPtr<IOleInPlaceFrame>* out);
+    static std::span<const InterfaceRow> Interfaces();
 
-    // IUnknown
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
+    explicit BrowserFrame(HWND topLevel) : topLevel_(topLevel) {}
 
     // IOleWindow
     STDMETHODIMP GetWindow(HWND* out) override;
@@ -36,10 +39,8 @@ public:
     STDMETHODIMP TranslateAccelerator(MSG*, WORD) override { return S_FALSE; }
 
 private:
-    explicit BrowserFrame(HWND topLevel);
-    ~BrowserFrame();
+    ~BrowserFrame() override = default;
 
-    LONG references_ = 1;
     HWND topLevel_;
 };
 

@@ -1,55 +1,31 @@
 #include "viewer/browser_site.h"
 
-#include <new>
 #include <utility>
 
-#include "base/module.h"
 #include "viewer/browser_frame.h"
 
 namespace quillpost {
 
-// The control may keep us after the window has gone; our code must stay loaded until then.
 BrowserSite::BrowserSite(HWND container, const RECT& position, Microsoft::WRL::ComPtr<IOleInPlaceFrame> frame)
     : container_(container), position_(position), frame_(std::move(frame))
 {
-    LockModule();
 }
-
-BrowserSite::~BrowserSite() { UnlockModule(); }
 
 HRESULT BrowserSite::Create(HWND container, const RECT& position, Microsoft::WRL::ComPtr<BrowserSite>* out)
 {
     Microsoft::WRL::ComPtr<IOleInPlaceFrame> frame;
     if (HRESULT hr = BrowserFrame::Create(GetAncestor(container, GA_ROOT), &frame); FAILED(hr)) return hr;
-    auto* site = new (std::nothrow) BrowserSite(container, position, std::move(frame));
-    if (!site) return E_OUTOFMEMORY;
-    *out->ReleaseAndGetAddressOf() = site;  // adopts our one reference
-    return S_OK;
+    return MakeComObject(*out, container, position, std::move(frame));
 }
 
-STDMETHODIMP BrowserSite::QueryInterface(REFIID iid, void** out)
+std::span<const InterfaceRow> BrowserSite::Interfaces()
 {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (iid == IID_IUnknown || iid == IID_IOleClientSite) {
-        *out = static_cast<IOleClientSite*>(this);
-    } else if (iid == IID_IOleWindow || iid == IID_IOleInPlaceSite) {
-        *out = static_cast<IOleInPlaceSite*>(this);
-    } else {
-        // Ambient properties, UI handler and the rest are optional: the control's defaults suit us.
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-}
-
-STDMETHODIMP_(ULONG) BrowserSite::AddRef() { return InterlockedIncrement(&references_); }
-
-STDMETHODIMP_(ULONG) BrowserSite::Release()
-{
-    const ULONG left = InterlockedDecrement(&references_);
-    if (left == 0) delete this;
-    return left;
+    static constexpr InterfaceRow kRows[] = {
+        Row<BrowserSite, IOleClientSite>(IID_IOleClientSite),
+        Row<BrowserSite, IOleInPlaceSite>(IID_IOleWindow),
+        Row<BrowserSite, IOleInPlaceSite>(IID_IOleInPlaceSite),
+    };
+    return kRows;
 }
 
 STDMETHODIMP BrowserSite::GetMoniker(DWORD, DWORD, IMoniker** out)

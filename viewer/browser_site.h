@@ -6,17 +6,21 @@
 #include <ole2.h>
 #include <wrl/client.h>
 
+#include <span>
+
+#include "base/com_object.h"
+
 namespace quillpost {
 
-class BrowserSite final : public IOleClientSite, public IOleInPlaceSite {
+// Lent to the control, which may call it after the window has gone: it keeps the module.
+class BrowserSite final : public ComObject<BrowserSite, ModuleKeep, IOleClientSite, IOleInPlaceSite> {
 public:
     // `container` is the window the control lives in; `position` its rectangle there.
     static HRESULT Create(HWND container, const RECT& position, Microsoft::WRL::ComPtr<BrowserSite>* out);
+    // Ambient properties, UI handler and the rest are optional: the control's defaults suit us.
+    static std::span<const InterfaceRow> Interfaces();
 
-    // IUnknown
-    STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-    STDMETHODIMP_(ULONG) AddRef() override;
-    STDMETHODIMP_(ULONG) Release() override;
+    BrowserSite(HWND container, const RECT& position, Microsoft::WRL::ComPtr<IOleInPlaceFrame> frame);
 
     // IOleClientSite
     STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
@@ -44,10 +48,8 @@ public:
     STDMETHODIMP OnPosRectChange(const RECT*) override { return S_OK; }
 
 private:
-    BrowserSite(HWND container, const RECT& position, Microsoft::WRL::ComPtr<IOleInPlaceFrame> frame);
-    ~BrowserSite();
+    ~BrowserSite() override = default;
 
-    LONG references_ = 1;
     HWND container_;
     RECT position_;
     Microsoft::WRL::ComPtr<IOleInPlaceFrame> frame_;

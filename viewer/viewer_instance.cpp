@@ -11,7 +11,6 @@ PerThreadInstances<Form1> g_viewers;
 }  // namespace
 
 HRESULT GetViewerWindow(Form1** out) { return g_viewers.Get(out); }
-bool StartViewerInstances() { return g_viewers.Start(); }
 void ReleaseThreadViewer() { g_viewers.ReleaseThisThread(); }
 void StopViewerInstances() { g_viewers.Stop(); }
 

@@ -11,9 +11,8 @@ class Form1;
 // there is none. E_OUTOFMEMORY with *out = nullptr on failure.
 HRESULT GetViewerWindow(Form1** out);
 
-// For the module's entry point: per-process start and stop, and a thread that ends. They free
+// For the module's entry point: a thread that ends, and the module freed. They free
 // memory only.
-bool StartViewerInstances();
 void ReleaseThreadViewer();
 void StopViewerInstances();
 
