@@ -16,10 +16,8 @@
 # quillpost_lean_runtime(<dll> LIBRARIES <library>... [FOR_SPEED <library> <source>...])
 function(quillpost_lean_runtime dll)
   cmake_parse_arguments(PARSE_ARGV 1 lean "" "" "LIBRARIES;FOR_SPEED")
-  # The GNU compiler's build only, which is the one shipped and measured. MSVC has no such weight
-  # to shed, and Clang (the second compiler, kept for what it finds) fails its initialization
-  # under this scheme: its constructors call into nothing (seen under Wine, cause not yet found).
-  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  # GCC and Clang both link the GNU runtime here; MSVC has no such weight to shed.
+  if(NOT CMAKE_CXX_COMPILER_ID MATCHES "^(GNU|Clang)$")
     return()
   endif()
   set(lean_flags -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables -Os

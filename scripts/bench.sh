@@ -5,7 +5,8 @@
 #   P2 each call: vtable, Invoke against the platform's ITypeInfo::Invoke, GetIDsOfNames;
 #   P3 footprint: the DLL's bytes and imports, committed private memory for loading the plug-in
 #      and showing the viewer against the minimal host, and the skin's share of it.
-# Each pair runs interleaved in one run; min / median / max, since the machine is noisy.
+# Each pair runs interleaved in one run; min / median / max, since the machine is noisy. A "bar"
+# is the target a figure is held to: the most it may be.
 # BENCH_ROUNDS (default 30) and BENCH_TRACES (default 7) set how many runs P1 and P3 take.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -21,6 +22,12 @@ use_private_prefix "$BUILD_DIR/wine-bench"
 run="$QUILLPOST_ROOT/cmake/wine-run.sh"
 "$run" regsvr32 /s "$BUILD_DIR/bin/Quillpost.dll"
 
+cat <<'LEGEND'
+P1 = start to first view: ms from a host's start until the viewer is shown and its page asked for, Quillpost in a minimal host against a minimal browser host of our own
+P2 = per call: ns a host pays for creating Sample and for each call into it, by vtable and by name (IDispatch), against the platform's own dispatch
+P3 = footprint: the DLL's bytes and imports, and the committed private memory the plug-in adds to its host
+bar = the target a figure is held to, the most it may be: a ratio (Quillpost over what its line compares it with), a size or a multiple
+LEGEND
 dll="$BUILD_DIR/bin/Quillpost.dll"
 imports=$(i686-w64-mingw32-objdump -p "$dll" | awk '/DLL Name:/ {printf "%s ", $3}')
 echo "P3 Quillpost.dll $(stat -c %s "$dll") bytes (bar 65536); imports: ${imports% }"

@@ -54,9 +54,6 @@ DWORD NextTlsSlot()
 
 TEST(GuestRuntime, TheDllIsSmallAndHoldsNoTerminateHandler)
 {
-#if defined(__clang__)
-    GTEST_SKIP() << "the Clang build links the full C++ runtime; the lean one is the GCC build's";
-#endif
     const std::wstring path = PluginModule().Path();
     const std::vector<char> bytes = FileBytes(path);
     ASSERT_FALSE(bytes.empty());
@@ -67,9 +64,6 @@ TEST(GuestRuntime, TheDllIsSmallAndHoldsNoTerminateHandler)
 
 TEST(GuestRuntime, LoadingAndUnloadingLeavesNothingBehind)
 {
-#if defined(__clang__)
-    GTEST_SKIP() << "the Clang build links the full C++ runtime; the lean one is the GCC build's";
-#endif
     ASSERT_EQ(nullptr, GetModuleHandleW(kDllName)) << "the test needs the DLL not yet loaded";
     auto cycle = [] {
         HMODULE module = LoadLibraryW(kDllName);
