@@ -1,5 +1,9 @@
 #include "about/shell.h"
 
+#include <algorithm>
+#include <memory>
+#include <new>
+
 #include "about/path_text.h"
 #include "base/raii.h"
 #include "base/system_error.h"
@@ -8,6 +12,10 @@ namespace quillpost::about {
 namespace {
 
 constexpr wchar_t kMessageCaption[] = L"Quill Post";
+constexpr std::wstring_view kProgramExtension = L".exe";
+constexpr std::wstring_view kSixteenBitSystem = L"\\System";
+
+HRESULT NotFound() { return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND); }
 
 // The first word of a command line: quoted, or up to the first blank.
 std::wstring_view FirstWord(std::wstring_view commandLine)
@@ -19,103 +27,129 @@ std::wstring_view FirstWord(std::wstring_view commandLine)
     return commandLine.substr(0, commandLine.find_first_of(L" \t"));
 }
 
-std::wstring WindowsFolder()
+// A path that does not fit is left out whole: cut short, it would name another file.
+bool Fits(std::size_t length) { return length < MAX_PATH; }
+
+PathText WindowsFolder()
 {
     wchar_t folder[MAX_PATH] = {};
     const UINT length = GetWindowsDirectoryW(folder, MAX_PATH);
-    return length < MAX_PATH ? std::wstring(folder, length) : std::wstring();
+    return PathText(length < MAX_PATH ? std::wstring_view(folder, length) : std::wstring_view());
 }
 
-std::wstring SystemFolder()
+PathText SystemFolder()
 {
     wchar_t folder[MAX_PATH] = {};
     const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-    return length < MAX_PATH ? std::wstring(folder, length) : std::wstring();
+    return PathText(length < MAX_PATH ? std::wstring_view(folder, length) : std::wstring_view());
 }
 
-// PATH's entries, unquoted; relative ones ("." among them) would reach the current folder again.
-void AppendAbsolutePathEntries(std::vector<std::wstring>& folders)
+PathText ApplicationFolder()
 {
-    const DWORD size = GetEnvironmentVariableW(L"PATH", nullptr, 0);
-    if (size == 0) return;
-    std::wstring path(size, L'\0');
-    path.resize(GetEnvironmentVariableW(L"PATH", path.data(), size));
-    for (std::wstring_view rest = path; !rest.empty();) {
-        const size_t end = rest.find(L';');
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return {};
+    return PathText(path_text::FolderOf({path, length}));
+}
+
+// Relative folders ("." among them, or an empty one) would reach the current folder again.
+bool Offer(std::wstring_view folder, const FolderVisitor& visit)
+{
+    return path_text::IsAbsolute(folder) && Fits(folder.size()) && visit(PathText(folder));
+}
+
+// PATH may hold up to 32,767 characters: its value gets memory of its own and is walked in place.
+HRESULT VisitPathEntries(const FolderVisitor& visit)
+{
+    std::unique_ptr<wchar_t[]> path;
+    DWORD length = 0;
+    for (DWORD size = GetEnvironmentVariableW(L"PATH", nullptr, 0); size > 0;) {
+        path.reset(new (std::nothrow) wchar_t[size]);
+        if (!path) return E_OUTOFMEMORY;
+        length = GetEnvironmentVariableW(L"PATH", path.get(), size);
+        if (length < size) break;
+        size = length;  // it grew in the meantime: this is what it needs now
+    }
+    for (std::wstring_view rest(path.get(), path ? length : 0); !rest.empty();) {
+        const std::size_t end = rest.find(L';');
         const std::wstring_view entry = path_text::Unquoted(rest.substr(0, end));
         rest.remove_prefix(end == std::wstring_view::npos ? rest.size() : end + 1);
-        if (path_text::IsAbsolute(entry)) folders.emplace_back(entry);
+        if (Offer(entry, visit)) return S_OK;
     }
+    return S_FALSE;
 }
 
-bool IsFile(const std::wstring& path)
+bool IsFile(const wchar_t* path)
 {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
+    const DWORD attributes = GetFileAttributesW(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-HRESULT FindInFolder(const std::wstring& folder, const std::wstring& name, std::wstring& program)
+bool FindInFolder(const PathText& folder, const PathText& name, PathText& program)
 {
     wchar_t found[MAX_PATH] = {};
-    const DWORD length = SearchPathW(folder.c_str(), name.c_str(), L".exe", MAX_PATH, found, nullptr);
-    if (length == 0 || length >= MAX_PATH || !IsFile(found)) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-    program.assign(found, length);
-    return S_OK;
+    const DWORD length = SearchPathW(folder.CStr(), name.CStr(), kProgramExtension.data(), MAX_PATH, found, nullptr);
+    if (length == 0 || length >= MAX_PATH || !IsFile(found)) return false;
+    program = PathText({found, length});
+    return true;
 }
 
-HRESULT UseFullPath(std::wstring name, std::wstring& program)
+HRESULT UseFullPath(std::wstring_view name, PathText& program)
 {
-    if (!path_text::HasExtension(name)) name += L".exe";
-    if (!IsFile(name)) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-    program = std::move(name);
+    const bool addExtension = !path_text::HasExtension(name);
+    if (!Fits(name.size() + (addExtension ? kProgramExtension.size() : 0))) return NotFound();
+    PathText file(name);
+    if (addExtension) file += kProgramExtension;
+    if (!IsFile(file.CStr())) return NotFound();
+    program = file;
     return S_OK;
 }
 
 }  // namespace
 
-std::wstring ApplicationFolder()
+HRESULT VisitProgramSearchFolders(std::wstring_view applicationFolder, FolderVisitor visit)
 {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return {};
-    return std::wstring(path_text::FolderOf({path, length}));
+    const PathText system = SystemFolder();
+    const PathText windows = WindowsFolder();
+    PathText sixteenBitSystem;
+    if (!windows.Empty() && Fits(windows.View().size() + kSixteenBitSystem.size())) {
+        sixteenBitSystem = windows;
+        sixteenBitSystem += kSixteenBitSystem;
+    }
+    for (std::wstring_view folder : {applicationFolder, system.View(), sixteenBitSystem.View(), windows.View()}) {
+        if (Offer(folder, visit)) return S_OK;
+    }
+    return VisitPathEntries(visit);
 }
 
-std::vector<std::wstring> ProgramSearchFolders(std::wstring_view applicationFolder)
+HRESULT FindProgram(std::wstring_view commandLine, std::wstring_view applicationFolder, PathText& program)
 {
-    const std::wstring windows = WindowsFolder();
-    std::vector<std::wstring> folders{std::wstring(applicationFolder), SystemFolder(), windows + L"\\System",
-                                      windows};
-    AppendAbsolutePathEntries(folders);
-    std::erase_if(folders, [](const std::wstring& folder) { return !path_text::IsAbsolute(folder); });
-    return folders;
-}
-
-HRESULT FindProgram(std::wstring_view commandLine, std::span<const std::wstring> folders,
-                    std::wstring& program)
-{
-    const std::wstring name(FirstWord(commandLine));
-    if (name.empty()) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    const std::wstring_view name = FirstWord(commandLine);
+    if (name.empty()) return NotFound();
     if (path_text::IsAbsolute(name)) return UseFullPath(name, program);
     // A relative path with folders in it would be resolved against the current folder.
-    if (name.find_first_of(L"\\/") != std::wstring::npos) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-    for (const std::wstring& folder : folders) {
-        if (SUCCEEDED(FindInFolder(folder, name, program))) return S_OK;
-    }
-    return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    if (name.find_first_of(L"\\/") != std::wstring_view::npos || !Fits(name.size())) return NotFound();
+    const PathText file(name);
+    const HRESULT hr = VisitProgramSearchFolders(
+        applicationFolder, [&](const PathText& folder) { return FindInFolder(folder, file, program); });
+    if (FAILED(hr)) return hr;
+    return hr == S_OK ? S_OK : NotFound();
 }
 
 HRESULT Shell(std::wstring_view commandLine, int showWindow)
 {
-    std::wstring program;
-    const std::vector<std::wstring> folders = ProgramSearchFolders(ApplicationFolder());
-    if (HRESULT hr = FindProgram(commandLine, folders, program); FAILED(hr)) return hr;
-    std::wstring line(commandLine);  // CreateProcessW may write into its command line
+    PathText program;
+    const PathText applicationFolder = ApplicationFolder();
+    if (HRESULT hr = FindProgram(commandLine, applicationFolder.View(), program); FAILED(hr)) return hr;
+    // CreateProcessW may write into its command line: it gets a copy of its own.
+    std::unique_ptr<wchar_t[]> line(new (std::nothrow) wchar_t[commandLine.size() + 1]);
+    if (!line) return E_OUTOFMEMORY;
+    *std::copy(commandLine.begin(), commandLine.end(), line.get()) = L'\0';
     STARTUPINFOW startup{sizeof(startup)};
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = static_cast<WORD>(showWindow);
     PROCESS_INFORMATION started{};
-    if (!CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+    if (!CreateProcessW(program.CStr(), line.get(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                         &started)) {
         return HRESULT_FROM_WIN32(GetLastError());
     }

@@ -13,11 +13,13 @@
 #include <cstring>
 #include <cwchar>
 #include <map>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "child_process.h"
+#include "import_faults.h"
 #include "scenario.h"
 
 namespace quillpost::stress {
@@ -37,6 +39,7 @@ struct Job {
     long width;
     DWORD timeoutMilliseconds;
     bool resumable;  // after a crash the next child goes on from the fault after the last one
+    std::optional<FaultFamily> faults = std::nullopt;  // the family whose failures it injects
 };
 
 // What the parent learnt from one scenario's children.
@@ -50,6 +53,7 @@ struct JobResult {
     long perUnload[2] = {};  // tls slots, window classes
     bool hasPerUnload = false;
     std::map<std::string, long> crashSites;  // operation that was failing a call when the child died
+    std::map<std::string, long> fired;       // injected failures that happened, by function
 };
 
 void ParseProtocolLine(const std::string& line, JobResult& result, long& lastResume, std::string& lastSite)
@@ -67,6 +71,11 @@ void ParseProtocolLine(const std::string& line, JobResult& result, long& lastRes
     } else if (word == "perunload") {
         in >> result.perUnload[0] >> result.perUnload[1];
         result.hasPerUnload = true;
+    } else if (word == "fired") {
+        std::string function;
+        long count = 0;
+        in >> function >> count;
+        result.fired[function] += count;
     } else if (word == "resume") {
         in >> lastResume >> lastSite;
     } else if (word == "verdict") {
@@ -122,6 +131,25 @@ bool Within(const char* what, long long value, long long limit)
     return ok;
 }
 
+bool AtLeast(const char* what, long long value, long long minimum)
+{
+    const bool ok = value >= minimum;
+    std::printf("    %-34s %lld (bar at least %lld) %s\n", what, value, minimum, ok ? "met" : "MISSED");
+    return ok;
+}
+
+// A named function whose failure never happened is a fault reported as covered that was not.
+bool EveryFaultFired(const Job& job, const JobResult& result)
+{
+    std::printf("  bar %s, failures injected per function named:\n", job.name);
+    bool ok = true;
+    for (const char* function : ImportFaults::Functions(*job.faults)) {
+        const auto found = result.fired.find(function);
+        ok &= AtLeast(function, found == result.fired.end() ? 0 : found->second, 1);
+    }
+    return ok;
+}
+
 bool GrowthBar(const char* name, const long long* growth)
 {
     std::printf("  bar %s:\n", name);
@@ -147,9 +175,9 @@ std::vector<Job> Jobs(const Settings& s)
         {"thread-ends-uninit", s.threadEnds, 0, static_cast<DWORD>(minute + s.threadEnds * 3000), false},
         {"thread-ends-plain", s.threadEnds, 0, static_cast<DWORD>(minute + s.threadEnds * 3000), false},
         {"unload-race", s.raceSeconds, s.raceApartments, static_cast<DWORD>(minute + s.raceSeconds * 1000), false},
-        {"registry-faults", 0, 0, 5 * minute, false},
-        {"allocation-faults", 0, 0, 10 * minute, true},
-        {"creation-faults", 0, 0, 10 * minute, true},
+        {"registry-faults", 0, 0, 5 * minute, false, FaultFamily::RegistryWrites},
+        {"allocation-faults", 0, 0, 10 * minute, true, FaultFamily::Allocations},
+        {"creation-faults", 0, 0, 10 * minute, true, FaultFamily::Creation},
     };
 }
 
@@ -198,12 +226,13 @@ int RunAll(const Settings& s)
             ok &= Within("TLS slots left by unloads", result.perUnload[0], 0);
             ok &= Within("window classes left by unloads", result.perUnload[1], 0);
         }
-        if (job.resumable || name == "registry-faults") {
+        if (job.faults) {
             std::printf("  bar %s (%ld faults injected over all its processes):\n", job.name, result.tally[0]);
             ok &= Within("faults that ended the process", result.crashes, 0);
             ok &= Within("faults that succeeded, result wrong", result.tally[1], 0);
             ok &= Within("faults that left state changed", result.tally[2], 0);
             ok &= Within("faults that broke the next call", result.tally[3], 0);
+            ok &= EveryFaultFired(job, result);
         }
         allOk &= ok;
         std::fflush(stdout);

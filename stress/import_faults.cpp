@@ -3,21 +3,42 @@
 #include <oleauto.h>
 
 #include <cstdlib>
+#include <span>
 
 namespace quillpost::stress {
 namespace {
+
+// Every function a family fails; each hook counts its own injected failures.
+enum Function {
+    kRegCreateKeyExW,
+    kRegSetValueExW,
+    kRegDeleteTreeW,
+    kMalloc,
+    kRealloc,
+    kSysAllocStringLen,
+    kCreateWindowExW,
+    kRegisterClassExW,
+    kCreateFontIndirectW,
+    kCreateDIBSection,
+    kCreateCompatibleDC,
+    kCreateDIBPatternBrushPt,
+    kCoCreateInstance,
+    kFunctionCount
+};
 
 volatile LONG g_calls = 0;
 volatile LONG g_failAt = 0;
 volatile LONG g_fired = 0;
 volatile LONG g_onward = 0;
+volatile LONG g_firedBy[kFunctionCount] = {};
 
-bool NextFails()
+bool NextFails(Function function)
 {
     const LONG call = InterlockedIncrement(&g_calls);
     const LONG failAt = g_failAt;
     if (failAt == 0 || call < failAt || (call > failAt && !g_onward)) return false;
     InterlockedExchange(&g_fired, 1);
+    InterlockedIncrement(&g_firedBy[function]);
     return true;
 }
 
@@ -26,52 +47,38 @@ LSTATUS WINAPI FaultyRegCreateKeyExW(HKEY key, LPCWSTR path, DWORD reserved, LPW
                                      REGSAM access, const SECURITY_ATTRIBUTES* security, PHKEY result,
                                      LPDWORD disposition)
 {
-    if (NextFails()) return ERROR_ACCESS_DENIED;
+    if (NextFails(kRegCreateKeyExW)) return ERROR_ACCESS_DENIED;
     return RegCreateKeyExW(key, path, reserved, keyClass, options, access,
                            const_cast<SECURITY_ATTRIBUTES*>(security), result, disposition);
 }
 LSTATUS WINAPI FaultyRegSetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data,
                                     DWORD size)
 {
-    if (NextFails()) return ERROR_ACCESS_DENIED;
+    if (NextFails(kRegSetValueExW)) return ERROR_ACCESS_DENIED;
     return RegSetValueExW(key, name, reserved, type, data, size);
-}
-LSTATUS WINAPI FaultyRegDeleteKeyW(HKEY key, LPCWSTR path)
-{
-    if (NextFails()) return ERROR_ACCESS_DENIED;
-    return RegDeleteKeyW(key, path);
-}
-LSTATUS WINAPI FaultyRegDeleteKeyExW(HKEY key, LPCWSTR path, REGSAM view, DWORD reserved)
-{
-    if (NextFails()) return ERROR_ACCESS_DENIED;
-    return RegDeleteKeyExW(key, path, view, reserved);
 }
 LSTATUS WINAPI FaultyRegDeleteTreeW(HKEY key, LPCWSTR path)
 {
-    if (NextFails()) return ERROR_ACCESS_DENIED;
+    if (NextFails(kRegDeleteTreeW)) return ERROR_ACCESS_DENIED;
     return RegDeleteTreeW(key, path);
-}
-LSTATUS WINAPI FaultyRegDeleteValueW(HKEY key, LPCWSTR name)
-{
-    if (NextFails()) return ERROR_ACCESS_DENIED;
-    return RegDeleteValueW(key, name);
 }
 
 // Allocations fail as an exhausted heap fails them.
-void* __cdecl FaultyMalloc(size_t size) { return NextFails() ? nullptr : std::malloc(size); }
-void* __cdecl FaultyCalloc(size_t count, size_t size) { return NextFails() ? nullptr : std::calloc(count, size); }
-void* __cdecl FaultyRealloc(void* block, size_t size) { return NextFails() ? nullptr : std::realloc(block, size); }
+void* __cdecl FaultyMalloc(size_t size) { return NextFails(kMalloc) ? nullptr : std::malloc(size); }
+void* __cdecl FaultyRealloc(void* block, size_t size)
+{
+    return NextFails(kRealloc) ? nullptr : std::realloc(block, size);
+}
 BSTR WINAPI FaultySysAllocStringLen(const OLECHAR* text, UINT length)
 {
-    return NextFails() ? nullptr : SysAllocStringLen(text, length);
+    return NextFails(kSysAllocStringLen) ? nullptr : SysAllocStringLen(text, length);
 }
-BSTR WINAPI FaultySysAllocString(const OLECHAR* text) { return NextFails() ? nullptr : SysAllocString(text); }
 
 // Creation fails as it does when the desktop heap, the GDI table or a COM server gives out.
 HWND WINAPI FaultyCreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR name, DWORD style, int x, int y,
                                   int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID param)
 {
-    if (NextFails()) {
+    if (NextFails(kCreateWindowExW)) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
     }
@@ -79,35 +86,33 @@ HWND WINAPI FaultyCreateWindowExW(DWORD exStyle, LPCWSTR className, LPCWSTR name
 }
 ATOM WINAPI FaultyRegisterClassExW(const WNDCLASSEXW* windowClass)
 {
-    if (NextFails()) {
+    if (NextFails(kRegisterClassExW)) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return 0;
     }
     return RegisterClassExW(windowClass);
 }
-HFONT WINAPI FaultyCreateFontW(int height, int width, int escapement, int orientation, int weight, DWORD italic,
-                               DWORD underline, DWORD strikeOut, DWORD charSet, DWORD outPrecision,
-                               DWORD clipPrecision, DWORD quality, DWORD pitch, LPCWSTR face)
-{
-    if (NextFails()) return nullptr;
-    return CreateFontW(height, width, escapement, orientation, weight, italic, underline, strikeOut, charSet,
-                       outPrecision, clipPrecision, quality, pitch, face);
-}
 HFONT WINAPI FaultyCreateFontIndirectW(const LOGFONTW* font)
 {
-    return NextFails() ? nullptr : CreateFontIndirectW(font);
+    return NextFails(kCreateFontIndirectW) ? nullptr : CreateFontIndirectW(font);
 }
 HBITMAP WINAPI FaultyCreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
                                       DWORD offset)
 {
-    if (NextFails()) return nullptr;
+    if (NextFails(kCreateDIBSection)) return nullptr;
     return CreateDIBSection(dc, info, usage, bits, section, offset);
 }
-HDC WINAPI FaultyCreateCompatibleDC(HDC dc) { return NextFails() ? nullptr : CreateCompatibleDC(dc); }
-HBRUSH WINAPI FaultyCreatePatternBrush(HBITMAP bitmap) { return NextFails() ? nullptr : CreatePatternBrush(bitmap); }
+HDC WINAPI FaultyCreateCompatibleDC(HDC dc)
+{
+    return NextFails(kCreateCompatibleDC) ? nullptr : CreateCompatibleDC(dc);
+}
+HBRUSH WINAPI FaultyCreateDIBPatternBrushPt(const void* packedDib, UINT usage)
+{
+    return NextFails(kCreateDIBPatternBrushPt) ? nullptr : CreateDIBPatternBrushPt(packedDib, usage);
+}
 HRESULT WINAPI FaultyCoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID riid, void** out)
 {
-    if (NextFails()) {
+    if (NextFails(kCoCreateInstance)) {
         if (out) *out = nullptr;
         return E_OUTOFMEMORY;
     }
@@ -115,60 +120,79 @@ HRESULT WINAPI FaultyCoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD con
 }
 
 struct Replacement {
+    Function id;
     const char* function;
     const void* hook;
 };
 
+template <typename Replaced>
+const void* Hook(Replaced* function)
+{
+    return reinterpret_cast<const void*>(function);
+}
+
+// What the plug-in's module imports of each family, and nothing it does not. `calloc` is
+// imported too, but only the C runtime calls it (for its table of exit functions, as the module
+// loads): no call made after the load reaches it, so its failure could never be shown to happen.
 const Replacement kRegistryWrites[] = {
-    {"RegCreateKeyExW", reinterpret_cast<const void*>(&FaultyRegCreateKeyExW)},
-    {"RegSetValueExW", reinterpret_cast<const void*>(&FaultyRegSetValueExW)},
-    {"RegDeleteKeyW", reinterpret_cast<const void*>(&FaultyRegDeleteKeyW)},
-    {"RegDeleteKeyExW", reinterpret_cast<const void*>(&FaultyRegDeleteKeyExW)},
-    {"RegDeleteTreeW", reinterpret_cast<const void*>(&FaultyRegDeleteTreeW)},
-    {"RegDeleteValueW", reinterpret_cast<const void*>(&FaultyRegDeleteValueW)},
+    {kRegCreateKeyExW, "RegCreateKeyExW", Hook(&FaultyRegCreateKeyExW)},
+    {kRegSetValueExW, "RegSetValueExW", Hook(&FaultyRegSetValueExW)},
+    {kRegDeleteTreeW, "RegDeleteTreeW", Hook(&FaultyRegDeleteTreeW)},
 };
 const Replacement kAllocations[] = {
-    {"malloc", reinterpret_cast<const void*>(&FaultyMalloc)},
-    {"calloc", reinterpret_cast<const void*>(&FaultyCalloc)},
-    {"realloc", reinterpret_cast<const void*>(&FaultyRealloc)},
-    {"SysAllocStringLen", reinterpret_cast<const void*>(&FaultySysAllocStringLen)},
-    {"SysAllocString", reinterpret_cast<const void*>(&FaultySysAllocString)},
+    {kMalloc, "malloc", Hook(&FaultyMalloc)},
+    {kRealloc, "realloc", Hook(&FaultyRealloc)},
+    {kSysAllocStringLen, "SysAllocStringLen", Hook(&FaultySysAllocStringLen)},
 };
 const Replacement kCreation[] = {
-    {"CreateWindowExW", reinterpret_cast<const void*>(&FaultyCreateWindowExW)},
-    {"RegisterClassExW", reinterpret_cast<const void*>(&FaultyRegisterClassExW)},
-    {"CreateFontW", reinterpret_cast<const void*>(&FaultyCreateFontW)},
-    {"CreateFontIndirectW", reinterpret_cast<const void*>(&FaultyCreateFontIndirectW)},
-    {"CreateDIBSection", reinterpret_cast<const void*>(&FaultyCreateDIBSection)},
-    {"CreateCompatibleDC", reinterpret_cast<const void*>(&FaultyCreateCompatibleDC)},
-    {"CreatePatternBrush", reinterpret_cast<const void*>(&FaultyCreatePatternBrush)},
-    {"CoCreateInstance", reinterpret_cast<const void*>(&FaultyCoCreateInstance)},
+    {kCreateWindowExW, "CreateWindowExW", Hook(&FaultyCreateWindowExW)},
+    {kRegisterClassExW, "RegisterClassExW", Hook(&FaultyRegisterClassExW)},
+    {kCreateFontIndirectW, "CreateFontIndirectW", Hook(&FaultyCreateFontIndirectW)},
+    {kCreateDIBSection, "CreateDIBSection", Hook(&FaultyCreateDIBSection)},
+    {kCreateCompatibleDC, "CreateCompatibleDC", Hook(&FaultyCreateCompatibleDC)},
+    {kCreateDIBPatternBrushPt, "CreateDIBPatternBrushPt", Hook(&FaultyCreateDIBPatternBrushPt)},
+    {kCoCreateInstance, "CoCreateInstance", Hook(&FaultyCoCreateInstance)},
 };
 
-template <std::size_t N>
-void PatchAll(const Replacement (&table)[N], HMODULE module, std::vector<std::unique_ptr<ImportPatch>>& out)
+std::span<const Replacement> Table(FaultFamily family)
 {
-    for (const Replacement& row : table) out.push_back(std::make_unique<ImportPatch>(module, row.function, row.hook));
+    switch (family) {
+    case FaultFamily::RegistryWrites: return kRegistryWrites;
+    case FaultFamily::Allocations: return kAllocations;
+    case FaultFamily::Creation: break;
+    }
+    return kCreation;
 }
 
 }  // namespace
 
-ImportFaults::ImportFaults(FaultFamily family, std::initializer_list<HMODULE> modules)
+ImportFaults::ImportFaults(FaultFamily family, std::initializer_list<HMODULE> modules) : family_(family)
 {
     Arm(0);
+    for (volatile LONG& fired : g_firedBy) InterlockedExchange(&fired, 0);
+    bool first = true;
     for (HMODULE module : modules) {
-        switch (family) {
-        case FaultFamily::RegistryWrites: PatchAll(kRegistryWrites, module, patches_); break;
-        case FaultFamily::Allocations: PatchAll(kAllocations, module, patches_); break;
-        case FaultFamily::Creation: PatchAll(kCreation, module, patches_); break;
+        for (const Replacement& row : Table(family)) {
+            auto patch = std::make_unique<ImportPatch>(module, row.function, row.hook);
+            if (first && patch->Slots() == 0) missing_ += (missing_.empty() ? "" : ", ") + std::string(row.function);
+            if (patch->Slots() > 0) patches_.push_back(std::move(patch));
         }
+        first = false;
     }
+    if (!missing_.empty()) patches_.clear();
 }
 
 ImportFaults::~ImportFaults()
 {
     patches_.clear();
     Arm(0);
+}
+
+std::vector<const char*> ImportFaults::Functions(FaultFamily family)
+{
+    std::vector<const char*> names;
+    for (const Replacement& row : Table(family)) names.push_back(row.function);
+    return names;
 }
 
 void ImportFaults::Arm(long failAt, bool onward)
@@ -183,11 +207,11 @@ void ImportFaults::Arm(long failAt, bool onward)
 long ImportFaults::Calls() const { return g_calls; }
 bool ImportFaults::Fired() const { return g_fired != 0; }
 
-int ImportFaults::Slots() const
+std::vector<FiredCount> ImportFaults::FiredByFunction() const
 {
-    int slots = 0;
-    for (const auto& patch : patches_) slots += patch->Slots();
-    return slots;
+    std::vector<FiredCount> counts;
+    for (const Replacement& row : Table(family_)) counts.push_back({row.function, g_firedBy[row.id]});
+    return counts;
 }
 
 }  // namespace quillpost::stress

@@ -16,9 +16,21 @@ namespace quillpost::testing {
 namespace {
 
 using about::FindProgram;
-using about::ProgramSearchFolders;
+using about::PathText;
 
 bool SamePath(const std::wstring& a, const std::wstring& b) { return lstrcmpiW(a.c_str(), b.c_str()) == 0; }
+bool SamePath(const std::wstring& a, const PathText& b) { return SamePath(a, std::wstring(b.View())); }
+
+// Every folder the search would look in, in order.
+std::vector<std::wstring> ProgramSearchFolders(const std::wstring& applicationFolder)
+{
+    std::vector<std::wstring> folders;
+    EXPECT_EQ(S_FALSE, about::VisitProgramSearchFolders(applicationFolder, [&](const PathText& folder) {
+                  folders.emplace_back(folder.View());
+                  return false;
+              }));
+    return folders;
+}
 
 std::wstring SystemExplorer()
 {
@@ -67,18 +79,28 @@ TEST(AboutShell, SearchesTheProgramFolderThenTheSystemAndNeverTheCurrentFolder)
     GetSystemDirectoryW(system, MAX_PATH);
     EXPECT_TRUE(SamePath(system, folders[1]));
     for (const std::wstring& folder : folders) EXPECT_FALSE(SamePath(planted.Folder(), folder));
+    // A visitor that has found what it looked for ends the walk there.
+    int visited = 0;
+    EXPECT_EQ(S_OK, about::VisitProgramSearchFolders(L"C:\\app", [&](const PathText&) { return ++visited == 2; }));
+    EXPECT_EQ(2, visited);
 }
 
-TEST(AboutShell, RelativePathEntriesAreNotSearched)
+// Relative entries would reach the current folder; an entry longer than a path can be is passed
+// over whole, and the walk goes on after it.
+TEST(AboutShell, OnlyPathEntriesThatAreFullPathsAreSearched)
 {
     wchar_t saved[4096] = {};
     GetEnvironmentVariableW(L"PATH", saved, ARRAYSIZE(saved));
-    SetEnvironmentVariableW(L"PATH", L".;tools;\"C:\\quoted folder\";;C:\\windows");
+    const std::wstring tooLong = L"C:\\" + std::wstring(MAX_PATH, L'x');
+    SetEnvironmentVariableW(L"PATH", (L".;tools;\"C:\\quoted folder\";;" + tooLong + L";C:\\after").c_str());
     const std::vector<std::wstring> folders = ProgramSearchFolders(L"C:\\app");
     SetEnvironmentVariableW(L"PATH", saved);
-    EXPECT_EQ(0, std::count(folders.begin(), folders.end(), L"."));
-    EXPECT_EQ(0, std::count(folders.begin(), folders.end(), L"tools"));
+    for (const std::wstring& refused : {std::wstring(L"."), std::wstring(L"tools"), std::wstring(), tooLong,
+                                        tooLong.substr(0, MAX_PATH - 1)}) {
+        EXPECT_EQ(0, std::count(folders.begin(), folders.end(), refused)) << refused.size();
+    }
     EXPECT_EQ(1, std::count(folders.begin(), folders.end(), L"C:\\quoted folder"));
+    EXPECT_EQ(L"C:\\after", folders.back());
 }
 
 TEST(AboutShell, APlantedExplorerInTheCurrentFolderIsPassedOver)
@@ -87,11 +109,11 @@ TEST(AboutShell, APlantedExplorerInTheCurrentFolderIsPassedOver)
     PlantedExplorer planted;
     const std::wstring emptyProgramFolder = MakeTemporaryFolder(L"qpa");
     CurrentFolder inside(planted.Folder());
-    std::wstring program;
-    EXPECT_EQ(S_OK, FindProgram(L"Explorer http://x.example", ProgramSearchFolders(emptyProgramFolder), program));
-    EXPECT_TRUE(SamePath(SystemExplorer(), program)) << ::testing::PrintToString(program);
+    PathText program;
+    EXPECT_EQ(S_OK, FindProgram(L"Explorer http://x.example", emptyProgramFolder, program));
+    EXPECT_TRUE(SamePath(SystemExplorer(), program)) << ::testing::PrintToString(std::wstring(program.View()));
     // The same copy is found where the search does look: the program's own folder.
-    EXPECT_EQ(S_OK, FindProgram(L"Explorer http://x.example", ProgramSearchFolders(planted.Folder()), program));
+    EXPECT_EQ(S_OK, FindProgram(L"Explorer http://x.example", planted.Folder(), program));
     EXPECT_TRUE(SamePath(planted.Path(), program));
     RemoveFolder(emptyProgramFolder);
 }
@@ -102,25 +124,30 @@ TEST(AboutShell, ARelativePathWithFoldersIsRefused)
     const std::wstring parent = planted.Folder().substr(0, planted.Folder().find_last_of(L'\\'));
     const std::wstring relative = planted.Folder().substr(parent.size() + 1) + L"\\Explorer";
     CurrentFolder inside(parent);
-    std::wstring program;
+    PathText program;
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND),
-              FindProgram(relative + L" http://x.example", ProgramSearchFolders(L"C:\\app"), program));
+              FindProgram(relative + L" http://x.example", L"C:\\app", program));
 }
 
 TEST(AboutShell, AQuotedFullPathIsUsedAsItStands)
 {
     PlantedExplorer planted;
-    std::wstring program;
-    EXPECT_EQ(S_OK, FindProgram(L"\"" + planted.Path() + L"\" http://x.example", {}, program));
+    PathText program;
+    EXPECT_EQ(S_OK, FindProgram(L"\"" + planted.Path() + L"\" http://x.example", L"C:\\app", program));
     EXPECT_TRUE(SamePath(planted.Path(), program));
 }
 
+// Names that no file can answer, those too long for a path among them, whatever lies on the disk.
 TEST(AboutShell, AMissingProgramIsFileNotFound)
 {
-    std::wstring program;
-    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND),
-              FindProgram(L"NoSuchQuillpostProgram http://x.example", ProgramSearchFolders(L"C:\\app"), program));
-    EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), about::Shell(L"NoSuchQuillpostProgram http://x", 2));
+    const std::wstring longName(MAX_PATH, L'x');
+    for (const std::wstring& line : {std::wstring(L"NoSuchQuillpostProgram http://x"), std::wstring(L"\"\" x"),
+                                     longName + L" http://x", L"\"C:\\" + longName + L"\" http://x",
+                                     L"C:\\" + longName.substr(0, MAX_PATH - 6)}) {
+        PathText program;
+        EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), FindProgram(line, L"C:\\app", program)) << line.size();
+        EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), about::Shell(line, SW_SHOWMINIMIZED)) << line.size();
+    }
 }
 
 TEST(AboutShell, StartsTheProgramWithTheWholeLineAndTheWindowStyle)

@@ -232,7 +232,7 @@ protected:
     {
         stress::ImportFaults faults(stress::FaultFamily::RegistryWrites,
                                     {module_.Handle(), GetModuleHandleW(L"oleaut32.dll")});
-        ASSERT_GT(faults.Slots(), 0);
+        ASSERT_TRUE(faults.Ready()) << "not imported: " << faults.Missing();
         auto operation = [&] { return registering ? module_.RegisterServer() : module_.UnregisterServer(); };
         ASSERT_TRUE(Prepare(state));
         faults.Arm(0);
