@@ -10,7 +10,8 @@
 //     out through a COM method;
 //   - the standard library's error paths (std::__throw_*), which end the process the same way;
 //   - the guards of function-local statics, without a lock to create or free: two apartments that
-//     reach the same static at once still initialise it once.
+//     reach the same static at once still initialise it once;
+//   - the entry that abstract classes' vtables name for their pure functions.
 #include <windows.h>
 
 #include <cstdlib>
@@ -89,3 +90,8 @@ extern "C" void __cxa_guard_release(Guard* guard)
 }
 
 extern "C" void __cxa_guard_abort(Guard* guard) { __atomic_store_n(Busy(guard), 0, __ATOMIC_RELEASE); }
+
+// An abstract class's vtable (a COM object base's, seen while the object is being built) names
+// this for its pure functions; nothing calls it, and the runtime's own would bring its terminate
+// handler and name demangler along.
+extern "C" void __cxa_pure_virtual() { FailFast(); }
