@@ -31,6 +31,31 @@ LONG g_runningScopes = 0;  // ModuleHold scopes on any thread
 LONG g_scopesEntered = 0;  // changes whenever a scope begins
 SRWLOCK g_givingBack = SRWLOCK_INIT;
 
+// The process's exit takes the PEB lock before it ends the other threads (Windows and Wine alike).
+// Holding it while another thread is suspended means that an exit cannot end this thread before
+// it has resumed the other one, which would then stay suspended in the middle of its exit.
+class ExitBarrier {
+public:
+    ExitBarrier()
+    {
+        const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+        acquire_ = reinterpret_cast<PebLockCall>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlAcquirePebLock")));
+        release_ = reinterpret_cast<PebLockCall>(reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlReleasePebLock")));
+        if (acquire_ && release_) acquire_();
+    }
+    ExitBarrier(const ExitBarrier&) = delete;
+    ExitBarrier& operator=(const ExitBarrier&) = delete;
+    ~ExitBarrier()
+    {
+        if (Held()) release_();
+    }
+    bool Held() const { return acquire_ && release_; }
+
+private:
+    using PebLockCall = void(WINAPI*)();
+    PebLockCall acquire_ = nullptr, release_ = nullptr;
+};
+
 // The thread, stopped for the reading, executes no instruction of the image. A thread that has
 // ended is outside.
 bool ThreadIsOutsideImage(DWORD threadId)
@@ -39,6 +64,8 @@ bool ThreadIsOutsideImage(DWORD threadId)
     if (!thread) return GetLastError() == ERROR_INVALID_PARAMETER;
     // An ended thread whose object someone still holds can be neither stopped nor read.
     if (WaitForSingleObject(thread.Get(), 0) == WAIT_OBJECT_0) return true;
+    ExitBarrier noExitMeanwhile;
+    if (!noExitMeanwhile.Held()) return false;
     if (SuspendThread(thread.Get()) == static_cast<DWORD>(-1))
         return WaitForSingleObject(thread.Get(), 0) == WAIT_OBJECT_0;
     CONTEXT context{};
