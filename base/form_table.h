@@ -55,15 +55,16 @@ struct FontRow {
 };
 inline constexpr FontRow kFormFont{L"MS Sans Serif", 825, FW_NORMAL, 0};
 
-constexpr RECT PixelRect(const ControlRow& row)
+// Each edge is converted on its own, so that controls that meet in twips meet in pixels.
+constexpr RECT PixelRect(const ControlRow& row, int dpi = kLayoutDpi)
 {
-    const int left = TwipsToPixels(row.left), top = TwipsToPixels(row.top);
-    return {left, top, left + TwipsToPixels(row.width), top + TwipsToPixels(row.height)};
+    return {TwipsToPixels(row.left, dpi), TwipsToPixels(row.top, dpi), TwipsToPixels(row.left + row.width, dpi),
+            TwipsToPixels(row.top + row.height, dpi)};
 }
 
-constexpr SIZE PixelClientSize(const FormRow& form)
+constexpr SIZE PixelClientSize(const FormRow& form, int dpi = kLayoutDpi)
 {
-    return {TwipsToPixels(form.clientWidth), TwipsToPixels(form.clientHeight)};
+    return {TwipsToPixels(form.clientWidth, dpi), TwipsToPixels(form.clientHeight, dpi)};
 }
 
 // The most controls a form may have: a window keeps its controls' handles in place.

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/dpi_scope.h"
+#include "base/twips.h"
 #include "base/module.h"
 #include "base/window_class.h"
 
@@ -17,13 +18,10 @@ constexpr DWORD kSizableStyle = WS_OVERLAPPEDWINDOW;
 
 HRESULT LastError() { return HRESULT_FROM_WIN32(GetLastError()); }
 
-HFONT CreateFormFont(bool underlined)
+HFONT CreateFormFont(bool underlined, int dpi)
 {
-    // The layouts are drawn at 15 twips to the pixel (96 dpi), and the forms are DPI-unaware,
-    // so the font's size follows the same scale as the boxes it is written in.
-    constexpr int kPixelsPerInch = 1440 / kTwipsPerPixel;
     LOGFONTW font{};
-    font.lfHeight = -MulDiv(form::kFormFont.hundredthsOfPoint, kPixelsPerInch, 72 * 100);
+    font.lfHeight = -MulDiv(form::kFormFont.hundredthsOfPoint, dpi, 72 * 100);
     font.lfWeight = form::kFormFont.weight;
     font.lfUnderline = underlined;
     font.lfCharSet = form::kFormFont.charSet;
@@ -159,12 +157,12 @@ HRESULT FormWindow::Build()
         form_.frame == FormFrame::Sizable ? reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1) : nullptr;
     if (HRESULT hr = EnsureWindowClass({form_.className, &FormWindow::WindowProc, background}); FAILED(hr))
         return Fail(hr, L"'s window class could not be registered");
-    if (HRESULT hr = CreateFonts(); FAILED(hr)) return hr;
     {
-        // Only the creation runs DPI-unaware; the load steps, and host code that a pump in them
+        // Only the creation runs DPI-aware; the load steps, and host code that a pump in them
         // may run, see the host's own context.
-        DpiUnawareScope unaware;
+        DpiAwareScope aware;
         if (HRESULT hr = CreateFrame(); FAILED(hr)) return hr;
+        if (HRESULT hr = CreateFonts(); FAILED(hr)) return hr;
         if (HRESULT hr = CreateControls(); FAILED(hr)) return hr;
     }
     if (!window_) return Fail(E_ABORT, L" was destroyed while it loaded");
@@ -173,26 +171,38 @@ HRESULT FormWindow::Build()
 
 HRESULT FormWindow::CreateFonts()
 {
-    regularFont_.Reset(CreateFormFont(false));
-    underlinedFont_.Reset(CreateFormFont(true));
-    if (regularFont_ && underlinedFont_) return S_OK;
-    return Fail(E_OUTOFMEMORY, L"'s font could not be created");
+    UniqueFont regular(CreateFormFont(false, dpi_)), underlined(CreateFormFont(true, dpi_));
+    if (!regular || !underlined) return Fail(E_OUTOFMEMORY, L"'s font could not be created");
+    // Controls that wrote in the old fonts take the new ones before those go.
+    for (size_t index = 0; index < controls_.size(); ++index) {
+        const ControlRow& row = controls_[index];
+        if (!controlWindows_[index] || (row.kind != ControlKind::Label && row.kind != ControlKind::PushButton))
+            continue;
+        const HFONT font = row.underlined ? underlined.Get() : regular.Get();
+        SendMessageW(controlWindows_[index], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    }
+    regularFont_.Reset(regular.Release());
+    underlinedFont_.Reset(underlined.Release());
+    return S_OK;
 }
 
 HRESULT FormWindow::CreateFrame()
 {
-    const SIZE client = form::PixelClientSize(form_);
-    RECT frame{0, 0, client.cx, client.cy};
     // The system places only overlapped windows by default (a popup given CW_USEDEFAULT lands
     // at 0,0), so a borderless form is asked for as an overlapped one and becomes a popup in
     // WM_NCCREATE, after its place is chosen and before any frame exists.
     const DWORD style = form_.frame == FormFrame::Sizable ? kSizableStyle : WS_OVERLAPPED | WS_CLIPCHILDREN;
-    if (form_.frame == FormFrame::Sizable) AdjustWindowRectEx(&frame, style, FALSE, 0);
+    dpi_ = DpiForNewWindow();
+    const SIZE client = form::PixelClientSize(form_, dpi_);
+    RECT frame{0, 0, client.cx, client.cy};
+    if (form_.frame == FormFrame::Sizable) AdjustFrameForDpi(&frame, style, dpi_);
     HWND window = CreateWindowExW(0, form_.className, form_.caption, style, CW_USEDEFAULT, CW_USEDEFAULT,
                                   frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
                                   ModuleInstance(), this);  // window_ is set on WM_NCCREATE
     if (!window) return Fail(LastError(), L"'s window could not be created");
-    if (form_.frame == FormFrame::Sizable) FitClientArea(window, client);
+    // Placed on a monitor of another DPI than the system's, it takes that one's.
+    dpi_ = DpiOfWindow(window);
+    FitClientArea(window, form::PixelClientSize(form_, dpi_));
     return S_OK;
 }
 
@@ -220,7 +230,7 @@ HRESULT FormWindow::CreateControl(const ControlRow& row, HWND parent, HWND* crea
     if (row.kind != ControlKind::Label && row.kind != ControlKind::PushButton)
         return CreateFormControl(row, parent, created);
     const bool isButton = row.kind == ControlKind::PushButton;
-    const RECT box = form::PixelRect(row);
+    const RECT box = ControlRect(row);
     HWND control = CreateWindowExW(0, isButton ? L"BUTTON" : L"STATIC", row.caption, StandardStyle(row, IsLink(row)),
                                    box.left, box.top, box.right - box.left, box.bottom - box.top, parent,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(RowIndex(row) + 1)),
@@ -295,6 +305,25 @@ HWND FormWindow::FocusControl() const
         if (controls_[index].kind == ControlKind::PushButton) return controlWindows_[index];
     }
     return nullptr;
+}
+
+void FormWindow::OnDpiChanged(int dpi, const RECT& suggested)
+{
+    if (dpi <= 0 || dpi == dpi_) return;
+    dpi_ = dpi;
+    CreateFonts();  // on failure the controls keep writing in the fonts they have
+    for (size_t index = 0; index < controls_.size(); ++index) {
+        if (controlWindows_[index]) PlaceFormControl(controls_[index], controlWindows_[index], ControlRect(controls_[index]));
+    }
+    SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    FitClientArea(window_, form::PixelClientSize(form_, dpi_));
+}
+
+void FormWindow::PlaceFormControl(const ControlRow&, HWND control, const RECT& rect)
+{
+    SetWindowPos(control, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void FormWindow::OnComEnding() { Unload(); }

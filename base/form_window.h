@@ -1,6 +1,7 @@
 // The window core of both forms. A form is a table of controls (form_table.h) and its own
 // events; what a window does on show, load, close, unload, at its thread's end and at any DPI
-// is written here, once.
+// is written here, once. Both forms are DPI-aware: their tables stay in twips, and every pixel
+// comes from them at the window's DPI (ControlRect), fonts included.
 //
 // Lifetime, as a guest in the host's process:
 //  - Every message to a form, and Show, hold the module (ModuleHold): whatever pumps inside
@@ -61,12 +62,20 @@ protected:
     HWND ControlWindow(const form::ControlRow& row) const;
     const form::ControlRow* ControlNamed(std::wstring_view name) const;
     HFONT Font(bool underlined) const { return underlined ? underlinedFont_.Get() : regularFont_.Get(); }
+    // The DPI the window is laid out at: the one it was created at, then the one each
+    // WM_DPICHANGED gives.
+    int Dpi() const { return dpi_; }
+    // The control's rectangle in its container at the window's DPI.
+    RECT ControlRect(const form::ControlRow& row) const { return form::PixelRect(row, dpi_); }
     // Records "The viewer" or "The About window", followed by the parts, as what failed, and
     // returns hr. Nothing is allocated: the failure may be that memory ran out.
     HRESULT Fail(HRESULT hr, std::wstring_view rest, std::wstring_view name = {}, std::wstring_view after = {});
 
     // Creates a control of a kind the core does not know (picture areas, browsers) in `parent`.
     virtual HRESULT CreateFormControl(const form::ControlRow& row, HWND parent, HWND* created);
+    // Moves a control to `rect` after a change of DPI (the browser, for one, is told where its
+    // place is rather than moved).
+    virtual void PlaceFormControl(const form::ControlRow& row, HWND control, const RECT& rect);
     // The form's load steps, after its controls exist and before it is first shown.
     virtual HRESULT OnLoad() { return S_OK; }
     // The window is being destroyed; its controls still exist.
@@ -94,6 +103,7 @@ private:
     bool OnSetCursor(HWND target, UINT hitTest);
     void OnClose();
     void OnDestroyed();
+    void OnDpiChanged(int dpi, const RECT& suggested);
     int RowIndex(const form::ControlRow& row) const;
     HWND FocusControl() const;
 
@@ -108,6 +118,7 @@ private:
     bool closeAsked_ = false;  // a close that arrived during the load
     bool abandoned_ = false;
     HWND window_ = nullptr;
+    int dpi_ = kLayoutDpi;
     std::optional<ModuleKeep> keep_;  // while the window exists
     HWND controlWindows_[form::kMaxControls] = {};  // by row; nullptr for windowless controls
     UniqueFont regularFont_;

@@ -75,6 +75,9 @@ LRESULT FormWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_CLOSE:
         OnClose();
         return 0;
+    case WM_DPICHANGED:
+        OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
     case WM_DESTROY:
         stage_ = Stage::Unloading;
         OnUnload();  // the controls still exist: a browser deactivates while its window is alive

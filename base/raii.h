@@ -91,6 +91,8 @@ public:
 
     Handle Get() const { return value_; }
     explicit operator bool() const { return value_ != nullptr; }
+    // Hands the handle to the caller, who frees it.
+    Handle Release() { return std::exchange(value_, nullptr); }
     void Reset(Handle owned = nullptr)
     {
         if (Handle old = std::exchange(value_, owned)) Free(old);

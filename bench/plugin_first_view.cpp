@@ -135,6 +135,8 @@ int main(int argc, char** argv)
             .Add("memory_skin", steps.memoryAfterSkin - steps.memoryBeforeSkin)
             .Add("skin_section", SkinSectionBytes(steps.picture));
     }
+    // As a host leaves: its object goes, and its apartment's end takes the viewer with it.
     plugin->Release();
+    CoUninitialize();
     return 0;
 }

@@ -21,7 +21,20 @@ namespace {
 
 using Fields = std::map<std::string, long long>;
 
-constexpr double kPictureBytes = 870066;  // the skin as a DIB image
+// The skin as a DIB image at the display's DPI: 870,066 bytes at 96 dpi.
+double PictureBytes(int dpi)
+{
+    const int width = (571 * dpi + 48) / 96, height = (507 * dpi + 48) / 96;
+    return 54.0 + (width * 3 + 3) / 4 * 4 * static_cast<double>(height);
+}
+
+int DisplayDpi()
+{
+    const HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
 constexpr DWORD kSettleMs = 150;           // after each run, before the next one starts
 
 std::wstring BesideThisProgram(const wchar_t* name)
@@ -72,6 +85,7 @@ Fields Run(const std::wstring& program, const wchar_t* arguments = L"")
     DWORD got = 0;
     while (ReadFile(readEnd, buffer, sizeof(buffer), &got, nullptr) && got) output.append(buffer, got);
     WaitForSingleObject(process.hProcess, INFINITE);
+    const long long exited = bench::Ticks();
     DWORD exitCode = 0;
     GetExitCodeProcess(process.hProcess, &exitCode);
     CloseHandle(process.hProcess);
@@ -83,6 +97,7 @@ Fields Run(const std::wstring& program, const wchar_t* arguments = L"")
     }
     Fields fields = Parse(output);
     fields["launch"] = launch;
+    fields["exit"] = exited;
     // A process that has ended is still being torn down for a while (its browser mapped a lot),
     // and that work slowed whichever process started next: its start to main varied from 40 to
     // 135 ms. A pause lets it end first (with 150 ms the median fell from 93 to 62 ms).
@@ -95,17 +110,19 @@ struct Pair {
 };
 
 struct Rounds {
-    Pair inProcess, wholeProcess, beforeMain, memoryShow;
+    Pair inProcess, wholeProcess, beforeMain, afterView, memoryShow;
     bench::Series cornerInProcess, cornerWholeProcess;  // the minimal host as a popup in the corner
     bench::Series memoryLoad, memoryNames;
 };
 
 double InProcessMs(const Fields& run) { return bench::Milliseconds(run.at("end") - run.at("start") - run.at("probe")); }
 double BeforeMainMs(const Fields& run) { return bench::Milliseconds(run.at("start") - run.at("launch")); }
+// From the launch to the process's end, teardown and exit included.
 double WholeProcessMs(const Fields& run)
 {
-    return bench::Milliseconds(run.at("end") - run.at("launch") - run.at("probe"));
+    return bench::Milliseconds(run.at("exit") - run.at("launch") - run.at("probe"));
 }
+double AfterViewMs(const Fields& run) { return bench::Milliseconds(run.at("exit") - run.at("end")); }
 
 void Record(const Fields& plugin, const Fields& minimal, const Fields& corner, Rounds& rounds)
 {
@@ -117,6 +134,8 @@ void Record(const Fields& plugin, const Fields& minimal, const Fields& corner, R
     rounds.wholeProcess.minimal.Add(WholeProcessMs(minimal));
     rounds.beforeMain.plugin.Add(BeforeMainMs(plugin));
     rounds.beforeMain.minimal.Add(BeforeMainMs(minimal));
+    rounds.afterView.plugin.Add(AfterViewMs(plugin));
+    rounds.afterView.minimal.Add(AfterViewMs(minimal));
     rounds.memoryShow.plugin.Add(plugin.at("memory_show") / 1024.0);
     rounds.memoryShow.minimal.Add(minimal.at("memory_show") / 1024.0);
     rounds.memoryLoad.Add(plugin.at("memory_load") / 1024.0);
@@ -130,7 +149,8 @@ void PrintPair(const char* figure, const Pair& pair, const char* unit, double ba
 }
 
 // Medians over traced runs of each step of the first Initialize.
-void PrintBreakdown(const std::wstring& plugin, const std::wstring& minimal, const Pair& pairs, int runs)
+void PrintBreakdown(const std::wstring& plugin, const std::wstring& minimal, const Pair& pairs, int runs,
+                    double pictureBytes)
 {
     std::map<std::string, bench::Series> steps, minimalSteps;
     for (int run = 0; run < runs; ++run) {
@@ -153,7 +173,7 @@ void PrintBreakdown(const std::wstring& plugin, const std::wstring& minimal, con
     const double skinKiB = steps["memory_skin"].Median() / 1024.0;
     std::printf("P3 skin's share: committed while pic builds its skin %.0f KiB (%.2fx the %.0f-byte picture); "
                 "its section holds %.0f bytes of pixels\n",
-                skinKiB, skinKiB * 1024.0 / kPictureBytes, kPictureBytes, steps["skin_section"].Median());
+                skinKiB, skinKiB * 1024.0 / pictureBytes, pictureBytes, steps["skin_section"].Median());
 }
 
 }  // namespace
@@ -181,24 +201,27 @@ int main(int argc, char** argv)
         for (int program : kOrders[round % 6]) runs[program] = Run(programs[program], arguments[program]);
         Record(runs[0], runs[1], runs[2], results);
     }
-    std::printf("%d rounds; min / median / max\n", rounds);
+    const int dpi = DisplayDpi();
+    const double pictureBytes = PictureBytes(dpi);
+    std::printf("%d rounds at %d dpi; min / median / max\n", rounds, dpi);
     PrintPair("P1 start to first view, in-process", results.inProcess, "ms", 1.12);
-    PrintPair("P1 start to first view, whole process", results.wholeProcess, "ms", 1.05);
+    PrintPair("P1 launch to exit, whole process", results.wholeProcess, "ms", 1.05);
     PrintPair("P1 of which the process's start to main", results.beforeMain, "ms", 0);
+    PrintPair("P1 of which first view to exit (teardown)", results.afterView, "ms", 0);
     std::printf("P1 for reference, against the minimal host as a popup in the screen's corner (skipping the "
                 "system's placement):\n");
     PrintPair("P1   in-process", {results.inProcess.plugin, results.cornerInProcess}, "ms", 0);
     PrintPair("P1   whole process", {results.wholeProcess.plugin, results.cornerWholeProcess}, "ms", 0);
-    PrintBreakdown(plugin, minimal, results.inProcess, tracedRuns);
+    PrintBreakdown(plugin, minimal, results.inProcess, tracedRuns, pictureBytes);
     std::printf("P3 committed private memory added by loading the plug-in: %s KiB; by its type library (the first "
                 "name looked up): %s KiB\n",
                 results.memoryLoad.Summary().c_str(), results.memoryNames.Summary().c_str());
     PrintPair("P3 committed private memory added by showing (Initialize)", results.memoryShow, "KiB",
-              (results.memoryShow.minimal.Median() + 1.05 * kPictureBytes / 1024.0) /
+              (results.memoryShow.minimal.Median() + 1.05 * pictureBytes / 1024.0) /
                   results.memoryShow.minimal.Median());
     const double excess = (results.memoryShow.plugin.Median() - results.memoryShow.minimal.Median()) * 1024.0;
     std::printf("P3 showing the viewer beyond the minimal host: %.0f KiB = %.2fx the %.0f-byte picture (bar 1.05x)\n",
-                excess / 1024.0, excess / kPictureBytes, kPictureBytes);
+                excess / 1024.0, excess / pictureBytes, pictureBytes);
     DestroyWindow(keeper);
     return 0;
 }

@@ -6,6 +6,8 @@
 # virtual display that saves a PNG of every window the plug-in opened, then cleans up.
 # QUILLPOST_UNREGISTERED=1: no regsvr32 (so no administrator on Windows): the host is given the
 # DLL's path and finds the plug-in through the DLL's own manifest.
+# QUILLPOST_DPI=144 (120, 192, ...): the display's DPI in the private prefix, which Wine applies
+# to every program started after it, so the windows and their screenshots are at that DPI.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 "$here/setup.sh" demo
@@ -29,9 +31,14 @@ else
   register() { wine_run regsvr32 /s "$dll"; }
   unregister() { wine_run regsvr32 /s /u "$dll"; }
 fi
+set_display_dpi() {
+  [ -z "${QUILLPOST_DPI:-}" ] ||
+    wine_run reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$QUILLPOST_DPI" /f >/dev/null
+}
 
 if [ -n "${DISPLAY:-}" ] && [ -z "${QUILLPOST_HEADLESS:-}" ]; then
   use_private_prefix "$BUILD_DIR/wine-demo"
+  set_display_dpi
   register
   wine_run "$host" "${plugin_args[@]}" --email "$email"
   unregister
@@ -40,6 +47,7 @@ fi
 
 start_virtual_display
 use_private_prefix "$BUILD_DIR/wine-demo"
+set_display_dpi
 register
 shots=${QUILLPOST_SCREENSHOTS:-$BUILD_DIR/screenshots}
 rm -rf "$shots" && mkdir -p "$shots"

@@ -44,6 +44,14 @@ HRESULT BrowserPane::Activate(HWND container, const RECT& position, HWND* window
     return inPlace->GetWindow(window);
 }
 
+void BrowserPane::Move(const RECT& position)
+{
+    if (!control_) return;
+    site_->SetPosition(position);  // what the control asks for when it lays itself out again
+    Microsoft::WRL::ComPtr<IOleInPlaceObject> inPlace;
+    if (SUCCEEDED(control_.As(&inPlace))) inPlace->SetObjectRects(&position, &position);
+}
+
 HRESULT BrowserPane::Navigate(std::wstring_view address)
 {
     if (!control_) return E_UNEXPECTED;

@@ -22,6 +22,9 @@ public:
     // `position` of `container`; *window is the control's own window (nullptr on failure).
     HRESULT Open(HWND container, const RECT& position, HWND* window);
 
+    // Gives the control its new place in the container.
+    void Move(const RECT& position);
+
     // Starts loading `address` in the pane; returns before the page has loaded.
     HRESULT Navigate(std::wstring_view address);
 

@@ -24,6 +24,8 @@ std::span<const InterfaceRow> BrowserSite::Interfaces()
         Row<BrowserSite, IOleClientSite>(IID_IOleClientSite),
         Row<BrowserSite, IOleInPlaceSite>(IID_IOleWindow),
         Row<BrowserSite, IOleInPlaceSite>(IID_IOleInPlaceSite),
+        Row<BrowserSite, IDocHostUIHandler>(IID_IDocHostUIHandler),
+        Row<BrowserSite, IOleCommandTarget>(IID_IOleCommandTarget),
     };
     return kRows;
 }
@@ -65,6 +67,60 @@ STDMETHODIMP BrowserSite::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlace
     frameInfo->hwndFrame = GetAncestor(container_, GA_ROOT);
     frameInfo->haccel = nullptr;
     frameInfo->cAccelEntries = 0;
+    return S_OK;
+}
+
+STDMETHODIMP BrowserSite::GetHostInfo(DOCHOSTUIINFO* info)
+{
+    if (!info || info->cbSize < sizeof(DOCHOSTUIINFO)) return E_INVALIDARG;
+    info->dwFlags = DOCHOSTUIFLAG_DPI_AWARE;  // drawn at the device's DPI, not stretched
+    info->dwDoubleClick = DOCHOSTUIDBLCLK_DEFAULT;
+    info->pchHostCss = nullptr;
+    info->pchHostNS = nullptr;
+    return S_OK;
+}
+
+STDMETHODIMP BrowserSite::GetOptionKeyPath(LPOLESTR* key, DWORD)
+{
+    if (key) *key = nullptr;
+    return S_FALSE;
+}
+
+STDMETHODIMP BrowserSite::GetDropTarget(IDropTarget*, IDropTarget** out)
+{
+    if (out) *out = nullptr;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP BrowserSite::GetExternal(IDispatch** out)
+{
+    if (out) *out = nullptr;
+    return S_FALSE;
+}
+
+STDMETHODIMP BrowserSite::TranslateUrl(DWORD, LPWSTR, LPWSTR* out)
+{
+    if (out) *out = nullptr;
+    return S_FALSE;
+}
+
+STDMETHODIMP BrowserSite::FilterDataObject(IDataObject*, IDataObject** out)
+{
+    if (out) *out = nullptr;
+    return S_FALSE;
+}
+
+STDMETHODIMP BrowserSite::Exec(const GUID* group, DWORD command, DWORD, VARIANT*, VARIANT* out)
+{
+    // The document host's command group, which the platform's headers declare but do not define.
+    static constexpr GUID kDocHostCommands{0xf38bc242, 0xb950, 0x11d1, {0x89, 0x18, 0x00, 0xc0, 0x4f, 0xc2, 0xc8, 0x36}};
+    if (!group || *group != kDocHostCommands) return OLECMDERR_E_UNKNOWNGROUP;
+    if (command != OLECMDID_SHOWSCRIPTERROR) return OLECMDERR_E_NOTSUPPORTED;
+    if (out) {
+        VariantClear(out);
+        V_VT(out) = VT_BOOL;
+        V_BOOL(out) = VARIANT_TRUE;  // go on running the page's scripts
+    }
     return S_OK;
 }
 

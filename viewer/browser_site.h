@@ -1,8 +1,11 @@
 // The container side of the embedded browser: the client site and in-place site that an
-// OLE control needs before it will activate in our window and load pages.
+// OLE control needs before it will activate in our window and load pages, and the document host
+// that tells the page it is DPI-aware and keeps its script errors out of the host's sight.
 #pragma once
 
 #include <windows.h>
+#include <docobj.h>
+#include <mshtmhst.h>
 #include <ole2.h>
 #include <wrl/client.h>
 
@@ -13,7 +16,8 @@
 namespace quillpost {
 
 // Lent to the control, which may call it after the window has gone: it keeps the module.
-class BrowserSite final : public ComObject<BrowserSite, ModuleKeep, IOleClientSite, IOleInPlaceSite> {
+class BrowserSite final : public ComObject<BrowserSite, ModuleKeep, IOleClientSite, IOleInPlaceSite,
+                                           IDocHostUIHandler, IOleCommandTarget> {
 public:
     // `container` is the window the control lives in; `position` its rectangle there.
     static HRESULT Create(HWND container, const RECT& position, Microsoft::WRL::ComPtr<BrowserSite>* out);
@@ -21,6 +25,8 @@ public:
     static std::span<const InterfaceRow> Interfaces();
 
     BrowserSite(HWND container, const RECT& position, Microsoft::WRL::ComPtr<IOleInPlaceFrame> frame);
+
+    void SetPosition(const RECT& position) { position_ = position; }
 
     // IOleClientSite
     STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
@@ -46,6 +52,29 @@ public:
     STDMETHODIMP DiscardUndoState() override { return S_OK; }
     STDMETHODIMP DeactivateAndUndo() override { return S_OK; }
     STDMETHODIMP OnPosRectChange(const RECT*) override { return S_OK; }
+
+    // IDocHostUIHandler: the control's own behaviour, but for the DPI it renders at.
+    STDMETHODIMP ShowContextMenu(DWORD, POINT*, IUnknown*, IDispatch*) override { return S_FALSE; }
+    STDMETHODIMP GetHostInfo(DOCHOSTUIINFO* info) override;
+    STDMETHODIMP ShowUI(DWORD, IOleInPlaceActiveObject*, IOleCommandTarget*, IOleInPlaceFrame*,
+                        IOleInPlaceUIWindow*) override { return S_FALSE; }
+    STDMETHODIMP HideUI() override { return S_OK; }
+    STDMETHODIMP UpdateUI() override { return S_OK; }
+    STDMETHODIMP EnableModeless(BOOL) override { return S_OK; }
+    STDMETHODIMP OnDocWindowActivate(BOOL) override { return S_OK; }
+    STDMETHODIMP OnFrameWindowActivate(BOOL) override { return S_OK; }
+    STDMETHODIMP ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
+    STDMETHODIMP TranslateAccelerator(LPMSG, const GUID*, DWORD) override { return S_FALSE; }
+    STDMETHODIMP GetOptionKeyPath(LPOLESTR* key, DWORD) override;
+    STDMETHODIMP GetDropTarget(IDropTarget*, IDropTarget** out) override;
+    STDMETHODIMP GetExternal(IDispatch** out) override;
+    STDMETHODIMP TranslateUrl(DWORD, LPWSTR, LPWSTR* out) override;
+    STDMETHODIMP FilterDataObject(IDataObject*, IDataObject** out) override;
+
+    // IOleCommandTarget: a script error on a page goes on silently, as in a browser's silent
+    // mode, instead of a message box in the user's messenger.
+    STDMETHODIMP QueryStatus(const GUID*, ULONG, OLECMD*, OLECMDTEXT*) override { return OLECMDERR_E_UNKNOWNGROUP; }
+    STDMETHODIMP Exec(const GUID* group, DWORD command, DWORD, VARIANT*, VARIANT* out) override;
 
 private:
     ~BrowserSite() override = default;

@@ -41,16 +41,26 @@ HRESULT Form1::CreateFormControl(const form::ControlRow& row, HWND parent, HWND*
 {
     *created = nullptr;
     if (&row == &layout::kPic) {
-        *created = picture::Create(parent, form::PixelRect(row));
+        *created = picture::Create(parent, ControlRect(row), Dpi());
         if (*created) return S_OK;
         return Fail(HRESULT_FROM_WIN32(GetLastError()), L"'s picture area could not be created");
     }
     if (&row == &layout::kMain) {
-        if (HRESULT hr = browser_.Open(parent, form::PixelRect(row), created); FAILED(hr))
+        if (HRESULT hr = browser_.Open(parent, ControlRect(row), created); FAILED(hr))
             return Fail(hr, L"'s web browser could not be created");
         return S_OK;
     }
     return FormWindow::CreateFormControl(row, parent, created);
+}
+
+void Form1::PlaceFormControl(const form::ControlRow& row, HWND control, const RECT& rect)
+{
+    if (&row == &layout::kMain) {
+        browser_.Move(rect);
+        return;
+    }
+    FormWindow::PlaceFormControl(row, control, rect);
+    if (&row == &layout::kPic) picture::SetDpi(control, Dpi());  // keeps its skin when out of memory
 }
 
 HRESULT Form1::OnLoad()

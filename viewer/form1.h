@@ -22,6 +22,7 @@ public:
 
 protected:
     HRESULT CreateFormControl(const form::ControlRow& row, HWND parent, HWND* created) override;
+    void PlaceFormControl(const form::ControlRow& row, HWND control, const RECT& rect) override;
     // Sets the loaded heading, then asks the browser for the forum page.
     HRESULT OnLoad() override;
     void OnUnload() override;

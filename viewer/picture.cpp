@@ -3,10 +3,13 @@
 #include <windowsx.h>
 
 #include <cstring>
+#include <memory>
 #include <new>
+#include <utility>
 
 #include "base/gdi_object.h"
 #include "base/module.h"
+#include "base/twips.h"
 #include "base/window_class.h"
 #include "viewer/form1_layout.h"
 #include "viewer/skin.h"
@@ -14,20 +17,22 @@
 namespace quillpost::picture {
 namespace {
 
-constexpr int kTitleStripBottom = 27;               // last skin row of the drawn title strip
+constexpr int kTitleStripBottom = 27;               // last skin row of the drawn title strip, at 96 dpi
 constexpr COLORREF kHeadingInk = RGB(0x20, 0x30, 0x50);  // dark on the pale strip
+constexpr UINT kSetDpi = WM_USER + 1;                  // wParam: the new DPI; answers TRUE when done
 
-// The heading's background is a slice of the title strip this many pixels wide, from the top
-// of the skin down to the strip's last row. Behind the heading every column of the strip is
-// the same, so the slice repeated across paints exactly the skin there.
+// The heading's background is a slice of the title strip this many pixels wide (at 96 dpi), from
+// the top of the skin down to the strip's last row. Behind the heading every column of the strip
+// is the same, so the slice repeated across paints exactly the skin there.
 constexpr int kSliceWidth = 8;
-constexpr int kSliceHeight = kTitleStripBottom + 1;
-constexpr RECT kHeadingArea = form1_layout::PixelRect(form1_layout::kLabel1);
-static_assert(kHeadingArea.bottom <= kSliceHeight, "the heading must lie within the title strip");
+static_assert(form1_layout::PixelRect(form1_layout::kLabel1).bottom <= kTitleStripBottom + 1,
+              "the heading must lie within the title strip");
 
 enum class Glyph { None, Minimize, Close };
 
 struct State {
+    int dpi = kLayoutDpi;
+    SIZE skinSize{};
     UniqueBitmap skin;
     UniqueBrush headingBrush;  // paints the label with the strip behind it
     Glyph pressed = Glyph::None;
@@ -41,10 +46,10 @@ State* StateOf(HWND window) { return reinterpret_cast<State*>(GetWindowLongPtrW(
 bool Contains(const RECT& rect, POINT point) { return PtInRect(&rect, point) != FALSE; }
 
 // Image1 is stored after Image2, so it lies on top where they meet.
-Glyph GlyphAt(POINT point)
+Glyph GlyphAt(const State& state, POINT point)
 {
-    if (Contains(form1_layout::PixelRect(form1_layout::kImage1), point)) return Glyph::Close;
-    if (Contains(form1_layout::PixelRect(form1_layout::kImage2), point)) return Glyph::Minimize;
+    if (Contains(form1_layout::PixelRect(form1_layout::kImage1, state.dpi), point)) return Glyph::Close;
+    if (Contains(form1_layout::PixelRect(form1_layout::kImage2, state.dpi), point)) return Glyph::Minimize;
     return Glyph::None;
 }
 
@@ -56,11 +61,12 @@ void Paint(HWND window)
     RECT client;
     GetClientRect(window, &client);
     // White beyond the skin's right and bottom edges, where pic is larger than its picture.
-    ExcludeClipRect(dc, 0, 0, skin::kWidth, skin::kHeight);
+    const SIZE skin = state->skinSize;
+    ExcludeClipRect(dc, 0, 0, skin.cx, skin.cy);
     FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     SelectClipRgn(dc, nullptr);
     MemoryDc source(dc, state->skin.Get());
-    BitBlt(dc, 0, 0, skin::kWidth, skin::kHeight, source.Get(), 0, 0, SRCCOPY);
+    BitBlt(dc, 0, 0, skin.cx, skin.cy, source.Get(), 0, 0, SRCCOPY);
     EndPaint(window, &paint);
 }
 
@@ -99,10 +105,10 @@ void Drag(HWND window, const State* state)
 void ButtonDown(HWND window, POINT point)
 {
     State* state = StateOf(window);
-    state->pressed = GlyphAt(point);
+    state->pressed = GlyphAt(*state, point);
     if (state->pressed != Glyph::None) {
         SetCapture(window);
-    } else if (point.y <= kTitleStripBottom) {
+    } else if (point.y <= ScaledPixels(kTitleStripBottom, state->dpi)) {
         BeginDrag(window, state);
     }
 }
@@ -113,42 +119,59 @@ void ButtonUp(HWND window, POINT point)
     State* state = StateOf(window);
     const Glyph pressed = state->pressed;
     ReleaseCapture();  // clears the state through WM_CAPTURECHANGED
-    if (pressed == Glyph::None || GlyphAt(point) != pressed) return;
+    if (pressed == Glyph::None || GlyphAt(*state, point) != pressed) return;
     const WPARAM command = pressed == Glyph::Close ? SC_CLOSE : SC_MINIMIZE;
     PostMessageW(GetAncestor(window, GA_ROOT), WM_SYSCOMMAND, command, 0);
 }
 
 // A pattern brush of the strip's slice at the heading's left edge, cut from the skin's own
 // bits. The brush origin that LabelColors sets puts the slice's top row at pic's top.
-HBRUSH CreateHeadingBrush(HBITMAP skinSection)
+HBRUSH CreateHeadingBrush(HBITMAP skinSection, int dpi)
 {
     DIBSECTION held{};
     if (GetObjectW(skinSection, sizeof(held), &held) != sizeof(held) || !held.dsBm.bmBits) return nullptr;
-    constexpr int kSliceRowBytes = kSliceWidth * 3;  // already a multiple of 4
-    struct {
-        BITMAPINFOHEADER header;
-        BYTE bits[kSliceHeight][kSliceRowBytes];
-    } slice{};
-    slice.header = held.dsBmih;
-    slice.header.biWidth = kSliceWidth;
-    slice.header.biHeight = kSliceHeight;  // bottom-up, like the skin
-    slice.header.biSizeImage = sizeof(slice.bits);
+    const int width = ScaledPixels(kSliceWidth, dpi), height = ScaledPixels(kTitleStripBottom + 1, dpi);
+    const int left = form1_layout::PixelRect(form1_layout::kLabel1, dpi).left;
+    if (left + width > held.dsBm.bmWidth || height > held.dsBm.bmHeight) return nullptr;
+    const int rowBytes = (width * 3 + 3) / 4 * 4;
+    const std::size_t bytes = sizeof(BITMAPINFOHEADER) + std::size_t{static_cast<unsigned>(rowBytes)} * height;
+    std::unique_ptr<BYTE[]> slice(new (std::nothrow) BYTE[bytes]());
+    if (!slice) return nullptr;
+    auto* header = reinterpret_cast<BITMAPINFOHEADER*>(slice.get());
+    *header = held.dsBmih;
+    header->biWidth = width;
+    header->biHeight = height;  // bottom-up, like the skin
+    header->biSizeImage = static_cast<DWORD>(bytes - sizeof(BITMAPINFOHEADER));
     const auto* skinBits = static_cast<const BYTE*>(held.dsBm.bmBits);
-    for (int row = 0; row < kSliceHeight; ++row) {
-        const BYTE* from = skinBits + held.dsBm.bmWidthBytes * (skin::kHeight - 1 - row) + kHeadingArea.left * 3;
-        std::memcpy(slice.bits[kSliceHeight - 1 - row], from, kSliceRowBytes);
+    BYTE* sliceBits = slice.get() + sizeof(BITMAPINFOHEADER);
+    for (int row = 0; row < height; ++row) {
+        const BYTE* from = skinBits + held.dsBm.bmWidthBytes * (held.dsBm.bmHeight - 1 - row) + left * 3;
+        std::memcpy(sliceBits + rowBytes * (height - 1 - row), from, width * 3);
     }
-    return CreateDIBPatternBrushPt(&slice, DIB_RGB_COLORS);
+    return CreateDIBPatternBrushPt(slice.get(), DIB_RGB_COLORS);
 }
 
-bool CreateState(HWND window)
+// The skin and the heading's brush at `dpi`, in place of the ones the state has; false (and the
+// state unchanged) when either cannot be made.
+bool TakeSkin(State& state, int dpi)
+{
+    UniqueBitmap skin(skin::CreateBitmap(dpi));
+    if (!skin) return false;
+    UniqueBrush brush(CreateHeadingBrush(skin.Get(), dpi));
+    if (!brush) return false;
+    state.headingBrush.Reset(brush.Release());
+    state.skin.Reset(skin.Release());
+    state.dpi = dpi;
+    state.skinSize = skin::PictureSize(dpi);
+    return true;
+}
+
+bool CreateState(HWND window, int dpi)
 {
     auto* state = new (std::nothrow) State;
     if (!state) return false;
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(state));
-    state->skin.Reset(skin::CreateBitmap());
-    if (state->skin) state->headingBrush.Reset(CreateHeadingBrush(state->skin.Get()));
-    return static_cast<bool>(state->headingBrush);
+    return TakeSkin(*state, dpi);
 }
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -157,8 +180,15 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
     if (message != WM_NCCREATE && !StateOf(window)) return DefWindowProcW(window, message, wParam, lParam);
     switch (message) {
     case WM_NCCREATE:
-        if (!CreateState(window)) return FALSE;
+        if (!CreateState(window, static_cast<int>(reinterpret_cast<INT_PTR>(
+                                     reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams))))
+            return FALSE;
         break;
+    case kSetDpi:
+        if (static_cast<int>(wParam) == StateOf(window)->dpi) return TRUE;
+        if (!TakeSkin(*StateOf(window), static_cast<int>(wParam))) return FALSE;
+        InvalidateRect(window, nullptr, FALSE);
+        return TRUE;
     case WM_NCDESTROY:
         delete StateOf(window);
         SetWindowLongPtrW(window, GWLP_USERDATA, 0);
@@ -191,7 +221,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 }  // namespace
 
-HWND Create(HWND parent, const RECT& area)
+HWND Create(HWND parent, const RECT& area, int dpi)
 {
     if (HRESULT hr = EnsureWindowClass({kClassName, WindowProc, nullptr}); FAILED(hr)) {
         SetLastError(HRESULT_CODE(hr));
@@ -200,7 +230,9 @@ HWND Create(HWND parent, const RECT& area)
     // Clip the children: the browser pane paints itself and must not be painted over.
     return CreateWindowExW(0, kClassName, nullptr, WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, area.left, area.top,
                            area.right - area.left, area.bottom - area.top, parent, nullptr, ModuleInstance(),
-                           nullptr);
+                           reinterpret_cast<void*>(static_cast<INT_PTR>(dpi)));
 }
+
+bool SetDpi(HWND picture, int dpi) { return SendMessageW(picture, kSetDpi, static_cast<WPARAM>(dpi), 0) != FALSE; }
 
 }  // namespace quillpost::picture

@@ -9,8 +9,13 @@ namespace quillpost::picture {
 
 inline constexpr wchar_t kClassName[] = L"QuillpostPicture";
 
-// Creates `pic` as a child of `parent` covering `area`; nullptr on failure (see GetLastError).
-// STM_GETIMAGE with IMAGE_BITMAP answers the skin's section, which `pic` keeps owning.
-HWND Create(HWND parent, const RECT& area);
+// Creates `pic` as a child of `parent` covering `area`, with the skin at `dpi`; nullptr on failure
+// (see GetLastError). STM_GETIMAGE with IMAGE_BITMAP answers the skin's section, which `pic` keeps
+// owning.
+HWND Create(HWND parent, const RECT& area, int dpi);
+
+// Its window is now shown at `dpi`: the skin, the heading's background and the hot spots of the
+// title strip follow. False (and the picture as it was) when the skin could not be made.
+bool SetDpi(HWND picture, int dpi);
 
 }  // namespace quillpost::picture

@@ -1,7 +1,12 @@
 #include "viewer/skin.h"
 
+#include <algorithm>
 #include <cstring>
 #include <initializer_list>
+#include <iterator>
+
+#include "base/raii.h"
+#include "base/twips.h"
 
 namespace quillpost::skin {
 namespace {
@@ -177,14 +182,74 @@ BITMAPINFOHEADER PictureHeader()
 
 }  // namespace
 
-HBITMAP CreateBitmap()
+SIZE PictureSize(int dpi) { return {ScaledPixels(kWidth, dpi), ScaledPixels(kHeight, dpi)}; }
+
+namespace {
+
+// How much of destination pixel `to` source pixel `from` covers, in 96ths of the destination
+// pixel: source pixels are `dpi` units wide, destination pixels 96, on one axis.
+int Coverage(int from, int to, int dpi)
+{
+    const int overlap = std::min((from + 1) * dpi, (to + 1) * kLayoutDpi) - std::max(from * dpi, to * kLayoutDpi);
+    return std::max(overlap, 0);
+}
+
+// The source pixels that destination pixel `to` covers: [first, last].
+void Span(int to, int dpi, int sourceSize, int* first, int* last)
+{
+    *first = to * kLayoutDpi / dpi;
+    *last = std::min(((to + 1) * kLayoutDpi + dpi - 1) / dpi - 1, sourceSize - 1);
+}
+
+// Area averaging: each destination pixel is the mean of the picture under it, weighted by how
+// much of it each source pixel covers. Both images are 24-bit bottom-up DIB bits.
+void ScaleByArea(const BYTE* source, int sourceStride, BYTE* target, SIZE size, int targetStride, int dpi)
+{
+    int rowSums[kWidth * 3];  // one destination row's vertical blend, in 96ths
+    for (int y = 0; y < size.cy; ++y) {
+        int top = 0, bottom = 0;
+        Span(y, dpi, kHeight, &top, &bottom);
+        std::fill(std::begin(rowSums), std::end(rowSums), 0);
+        for (int from = top; from <= bottom; ++from) {
+            const int weight = Coverage(from, y, dpi);
+            const BYTE* row = source + std::size_t{static_cast<unsigned>(sourceStride)} * (kHeight - 1 - from);
+            for (int i = 0; i < kWidth * 3; ++i) rowSums[i] += weight * row[i];
+        }
+        BYTE* out = target + std::size_t{static_cast<unsigned>(targetStride)} * (size.cy - 1 - y);
+        for (int x = 0; x < size.cx; ++x) {
+            int left = 0, right = 0;
+            Span(x, dpi, kWidth, &left, &right);
+            for (int channel = 0; channel < 3; ++channel) {
+                int sum = 0;
+                for (int from = left; from <= right; ++from) sum += Coverage(from, x, dpi) * rowSums[from * 3 + channel];
+                out[x * 3 + channel] = static_cast<BYTE>((sum + kLayoutDpi * kLayoutDpi / 2) / (kLayoutDpi * kLayoutDpi));
+            }
+        }
+    }
+}
+
+}  // namespace
+
+HBITMAP CreateBitmap(int dpi)
 {
     BITMAPINFO info{};
     info.bmiHeader = PictureHeader();
     void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap) Draw(static_cast<BYTE*>(bits));
-    return bitmap;
+    UniqueBitmap drawn(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!drawn) return nullptr;
+    Draw(static_cast<BYTE*>(bits));
+    if (dpi == kLayoutDpi || dpi <= 0) return drawn.Release();
+    const SIZE size = PictureSize(dpi);
+    info.bmiHeader.biWidth = size.cx;
+    info.bmiHeader.biHeight = size.cy;
+    info.bmiHeader.biSizeImage = 0;
+    void* scaledBits = nullptr;
+    HBITMAP scaled = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &scaledBits, nullptr, 0);
+    if (!scaled) return nullptr;
+    ScaleByArea(static_cast<const BYTE*>(bits), kRowBytes, static_cast<BYTE*>(scaledBits), size,
+                (size.cx * 3 + 3) / 4 * 4, dpi);
+    GdiFlush();  // the section's bits are written behind GDI's back
+    return scaled;
 }
 
 }  // namespace quillpost::skin

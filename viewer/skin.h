@@ -15,9 +15,14 @@ inline constexpr int kRowBytes = (kWidth * 3 + 3) / 4 * 4;
 inline constexpr std::size_t kHeaderBytes = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
 inline constexpr std::size_t kDibBytes = kHeaderBytes + std::size_t{kRowBytes} * kHeight;
 
-// A new 24-bit bottom-up DIB section holding the picture; the caller owns it. The picture is
-// drawn straight into the section's bits: the section is the only copy of its pixels.
-HBITMAP CreateBitmap();
+// A new 24-bit bottom-up DIB section holding the picture at `dpi`; the caller owns it. At 96 dpi
+// the picture is drawn straight into the section's bits; at any other DPI it is drawn once at 96
+// and scaled with smoothing (area averaging) into a section of the scaled size. Either way the
+// section is the only copy of its pixels that is kept.
+HBITMAP CreateBitmap(int dpi = 96);
+
+// The picture's size in pixels at `dpi`.
+SIZE PictureSize(int dpi);
 
 // The picture of a section made by CreateBitmap as a DIB image: a 54-byte header, then the
 // bottom-up 24-bit rows padded to 4-byte words (kDibBytes in all). Empty when `section` is not

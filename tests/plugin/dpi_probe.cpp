@@ -5,7 +5,9 @@
 //
 // Prints "dpi N", "kept 0|1" (the host's own context unchanged by the calls), then per window
 // "window NAME W H" (client size) and "control NAME L T R B" (each control in its parent's
-// client coordinates), all as this host's thread sees them.
+// client coordinates), in physical pixels; "font NAME H" (a control's font height in pixels);
+// "skin W H" and "pixel NAME RRGGBB" (the viewer's picture, at landmarks of the 96-dpi skin
+// scaled to the window's DPI).
 #include <windows.h>
 #include <wrl/client.h>
 
@@ -62,8 +64,40 @@ void PrintWindow(HWND window, const wchar_t* name)
     std::wprintf(L"window %ls %ld %ld\n", name, client.right, client.bottom);
 }
 
+void PrintFont(HWND control, const wchar_t* name)
+{
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof(font), &font);
+    std::wprintf(L"font %ls %ld\n", name, font.lfHeight < 0 ? -font.lfHeight : font.lfHeight);
+}
+
+// Points of the 96-dpi skin, in the middle of what lies there: the frame line, the title strip
+// behind the heading, the minimize bar, the close cross's middle and the pane's white margin.
+struct Landmark {
+    const wchar_t* name;
+    double x, y;  // centre, in 96-dpi pixels
+};
+constexpr Landmark kLandmarks[] = {
+    {L"frame", 1.5, 250.5}, {L"strip", 300.5, 20.5}, {L"bar", 539.0, 18.0}, {L"cross", 551.5, 15.5},
+    {L"margin", 6.0, 300.5},
+};
+
+void PrintSkin(HWND pic, int dpi)
+{
+    const auto section = reinterpret_cast<HBITMAP>(SendMessageW(pic, STM_GETIMAGE, IMAGE_BITMAP, 0));
+    DIBSECTION held{};
+    if (GetObjectW(section, sizeof(held), &held) != sizeof(held) || !held.dsBm.bmBits) return;
+    std::wprintf(L"skin %ld %ld\n", held.dsBm.bmWidth, held.dsBm.bmHeight);
+    for (const Landmark& mark : kLandmarks) {
+        const int x = static_cast<int>(mark.x * dpi / 96), y = static_cast<int>(mark.y * dpi / 96);
+        const auto* pixel = static_cast<const BYTE*>(held.dsBm.bmBits) +
+                            held.dsBm.bmWidthBytes * (held.dsBm.bmHeight - 1 - y) + x * 3;
+        std::wprintf(L"pixel %ls %02X%02X%02X\n", mark.name, pixel[2], pixel[1], pixel[0]);
+    }
+}
+
 // The viewer: pic, then the pane and the heading inside pic.
-void PrintViewer(HWND viewer)
+void PrintViewer(HWND viewer, int dpi)
 {
     PrintWindow(viewer, L"Form1");
     HWND pic = GetWindow(viewer, GW_CHILD);
@@ -73,6 +107,8 @@ void PrintViewer(HWND viewer)
     if (pane) PrintChild(pane, L"main");
     HWND heading = pane ? GetWindow(pane, GW_HWNDNEXT) : nullptr;
     if (heading) PrintChild(heading, L"Label1");
+    if (heading) PrintFont(heading, L"Label1");
+    PrintSkin(pic, dpi);
 }
 
 // The About window: its controls, named by their place in the table (the order of creation).
@@ -80,6 +116,7 @@ void PrintAbout(HWND about)
 {
     PrintWindow(about, L"About");
     for (int id = 1; HWND control = GetDlgItem(about, id); ++id) PrintChild(control, std::to_wstring(id).c_str());
+    if (HWND first = GetDlgItem(about, 1)) PrintFont(first, L"About");
 }
 
 DPI_AWARENESS_CONTEXT ContextNamed(const std::wstring& name)
@@ -127,8 +164,13 @@ int wmain(int argc, wchar_t** argv)
         std::wprintf(L"kept %d\n", equal(setContext(host), host) ? 1 : 0);
         HWND viewer = FindOwnWindow(L"Form1"), about = FindOwnWindow(L"About");
         if (FAILED(shown) || FAILED(configured) || !viewer || !about) exitCode = 5;
-        if (viewer) PrintViewer(viewer);
+        // Measured as a per-monitor-aware thread sees them: in physical pixels, whatever the host.
+        if (!setContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2)) setContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE);
+        using DpiOfWindow = UINT(WINAPI*)(HWND);
+        auto dpiOf = User32<DpiOfWindow>("GetDpiForWindow");
+        if (viewer) PrintViewer(viewer, dpiOf ? static_cast<int>(dpiOf(viewer)) : 96);
         if (about) PrintAbout(about);
+        setContext(host);
         if (viewer) SendMessageW(viewer, WM_CLOSE, 0, 0);
         if (about) SendMessageW(about, WM_CLOSE, 0, 0);
     }

@@ -1,8 +1,9 @@
-// Both windows keep their layout's proportions at every display DPI and in hosts of every DPI
+// Both windows are laid out, lettered and skinned at the display's DPI in hosts of every DPI
 // awareness, and never change the host's own. Each case runs a host (dpi_probe.exe) in a new
 // process, after setting the prefix's display DPI, which Wine applies to new processes.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <map>
 #include <sstream>
 #include <string>
@@ -56,6 +57,9 @@ struct ProbeReport {
     bool kept = false;
     std::map<std::wstring, SIZE> windows;
     std::map<std::wstring, RECT> controls;
+    std::map<std::wstring, int> fontHeights;
+    SIZE skin{};
+    std::map<std::wstring, COLORREF> pixels;
     std::string text;
 };
 
@@ -112,6 +116,16 @@ ProbeReport RunProbe(const std::wstring& host)
             RECT box{};
             lines >> name >> box.left >> box.top >> box.right >> box.bottom;
             report.controls[std::wstring(name.begin(), name.end())] = box;
+        } else if (kind == "font") {
+            lines >> name;
+            lines >> report.fontHeights[std::wstring(name.begin(), name.end())];
+        } else if (kind == "skin") {
+            lines >> report.skin.cx >> report.skin.cy;
+        } else if (kind == "pixel") {
+            std::string hex;
+            lines >> name >> hex;
+            const unsigned long rgb = std::stoul(hex, nullptr, 16);
+            report.pixels[std::wstring(name.begin(), name.end())] = RGB(rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF);
         }
     }
     return report;
@@ -124,6 +138,18 @@ const std::map<std::wstring, RECT> kControlBoxes = {
     {L"1", {8, 8, 241, 33}},      {L"2", {16, 32, 225, 57}},     {L"3", {8, 48, 233, 65}},
     {L"4", {16, 72, 201, 105}},   {L"5", {168, 80, 241, 105}},   {L"6", {16, 112, 241, 137}},
 };
+
+// What the skin shows at each landmark the probe reads (see dpi_probe.cpp).
+const std::map<std::wstring, COLORREF> kLandmarkColours = {
+    {L"frame", RGB(0x80, 0x97, 0xCF)}, {L"strip", RGB(0xFF, 0xF8, 0xFF)}, {L"bar", RGB(0x40, 0x60, 0x90)},
+    {L"cross", RGB(0x40, 0x60, 0x90)}, {L"margin", RGB(0xFF, 0xFF, 0xFF)},
+};
+
+int Distance(COLORREF a, COLORREF b)
+{
+    return std::abs(GetRValue(a) - GetRValue(b)) + std::abs(GetGValue(a) - GetGValue(b)) +
+           std::abs(GetBValue(a) - GetBValue(b));
+}
 
 class WindowsAtDpi : public ::testing::TestWithParam<std::tuple<int, const wchar_t*>> {};
 
@@ -140,17 +166,13 @@ TEST_P(WindowsAtDpi, KeepTheirLayoutsProportionsAndTheHostsAwareness)
     const std::wstring kind(host);
     // An aware host sees the display's DPI.
     EXPECT_EQ(kind == L"unaware" ? 96 : dpi, report.dpi) << report.text;
-    // A system-aware host sees the windows scaled by the system to the display's DPI, and an
-    // unaware host at the layout's own size. Wine 8 maps no coordinates for a per-monitor-aware
-    // thread, so there each window must show one scale throughout, whichever of the two it is.
-    ASSERT_TRUE(report.windows.count(L"Form1")) << report.text;
-    bool scaled = kind == L"system";
-    if (kind == L"permonitor") scaled = report.windows.at(L"Form1").cx != kClientSizes.at(L"Form1").cx;
-    auto scale = [&](long value) { return scaled ? MulDiv(value, dpi, 96) : value; };
+    // Whatever the host, the windows are drawn at the display's DPI: in physical pixels each
+    // layout is its 96-dpi size times dpi/96.
+    auto scale = [&](long value) { return MulDiv(value, dpi, 96); };
     for (const auto& [name, size] : kClientSizes) {
         ASSERT_TRUE(report.windows.count(name)) << report.text;
-        EXPECT_NEAR(scale(size.cx), report.windows.at(name).cx, 1) << ::testing::PrintToString(name);
-        EXPECT_NEAR(scale(size.cy), report.windows.at(name).cy, 1) << ::testing::PrintToString(name);
+        EXPECT_NEAR(scale(size.cx), report.windows.at(name).cx, 2) << ::testing::PrintToString(name);
+        EXPECT_NEAR(scale(size.cy), report.windows.at(name).cy, 2) << ::testing::PrintToString(name);
     }
     for (const auto& [name, box] : kControlBoxes) {
         ASSERT_TRUE(report.controls.count(name)) << "missing control " << ::testing::PrintToString(name) << "\n"
@@ -160,6 +182,20 @@ TEST_P(WindowsAtDpi, KeepTheirLayoutsProportionsAndTheHostsAwareness)
         EXPECT_NEAR(scale(box.top), seen.top, 1) << ::testing::PrintToString(name);
         EXPECT_NEAR(scale(box.right), seen.right, 1) << ::testing::PrintToString(name);
         EXPECT_NEAR(scale(box.bottom), seen.bottom, 1) << ::testing::PrintToString(name);
+    }
+    // "MS Sans Serif" 8.25 pt: 11 pixels at 96 dpi, in proportion at every other.
+    for (const wchar_t* control : {L"Label1", L"About"}) {
+        ASSERT_TRUE(report.fontHeights.count(control)) << report.text;
+        EXPECT_NEAR(MulDiv(825, dpi, 7200), report.fontHeights.at(control), 1) << ::testing::PrintToString(control);
+    }
+    EXPECT_NEAR(scale(571), report.skin.cx, 1);
+    EXPECT_NEAR(scale(507), report.skin.cy, 1);
+    // Smoothing may blend a landmark with its neighbours, never so far that another colour wins.
+    for (const auto& [name, colour] : kLandmarkColours) {
+        ASSERT_TRUE(report.pixels.count(name)) << report.text;
+        const COLORREF seen = report.pixels.at(name);
+        const COLORREF other = colour == RGB(0xFF, 0xFF, 0xFF) ? RGB(0x80, 0x97, 0xCF) : RGB(0xFF, 0xFF, 0xFF);
+        EXPECT_LT(Distance(seen, colour), Distance(seen, other)) << ::testing::PrintToString(name);
     }
 }
 

@@ -219,23 +219,71 @@ Function User32(const char* name)
     return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
 }
 
-TEST_F(ViewerWindow, IsDpiUnawareInADpiAwareHostWhichStaysAware)
+using AwarenessOfContext = DPI_AWARENESS(WINAPI*)(DPI_AWARENESS_CONTEXT);
+
+TEST_F(ViewerWindow, IsPerMonitorAwareInAnyHostWhichKeepsItsOwnAwareness)
 {
     auto setContext = User32<DpiContextSetter>("SetThreadDpiAwarenessContext");
     auto windowContext = User32<DpiContextOfWindow>("GetWindowDpiAwarenessContext");
     auto equal = User32<DpiContextsEqual>("AreDpiAwarenessContextsEqual");
-    if (!setContext || !windowContext || !equal) GTEST_SKIP() << "no per-thread DPI awareness here";
-    // The host is DPI aware on this thread, as a modern messenger would be.
-    DPI_AWARENESS_CONTEXT hostContext = setContext(DPI_AWARENESS_CONTEXT_SYSTEM_AWARE);
+    auto awareness = User32<AwarenessOfContext>("GetAwarenessFromDpiAwarenessContext");
+    if (!setContext || !windowContext || !equal || !awareness) GTEST_SKIP() << "no per-thread DPI awareness here";
+    // The host is DPI-unaware on this thread, as an old messenger would be.
+    DPI_AWARENESS_CONTEXT hostContext = setContext(DPI_AWARENESS_CONTEXT_UNAWARE);
     ASSERT_NE(nullptr, hostContext);
     const HRESULT hr = Initialize(L"user@example.com").hr;
     DPI_AWARENESS_CONTEXT after = setContext(hostContext);
     ASSERT_EQ(S_OK, hr);
-    EXPECT_TRUE(equal(DPI_AWARENESS_CONTEXT_SYSTEM_AWARE, after));  // the host's awareness is untouched
+    EXPECT_TRUE(equal(DPI_AWARENESS_CONTEXT_UNAWARE, after));  // the host's awareness is untouched
     HWND viewer = Viewer();
     ASSERT_NE(nullptr, viewer);
-    EXPECT_TRUE(equal(DPI_AWARENESS_CONTEXT_UNAWARE, windowContext(viewer)));
-    EXPECT_TRUE(equal(DPI_AWARENESS_CONTEXT_UNAWARE, windowContext(Heading(viewer))));
+    EXPECT_EQ(DPI_AWARENESS_PER_MONITOR_AWARE, awareness(windowContext(viewer)));
+    EXPECT_EQ(DPI_AWARENESS_PER_MONITOR_AWARE, awareness(windowContext(Heading(viewer))));
+}
+
+SIZE ClientSize(HWND window)
+{
+    RECT client{};
+    GetClientRect(window, &client);
+    return {client.right, client.bottom};
+}
+
+int FontHeight(HWND control)
+{
+    LOGFONTW font{};
+    GetObjectW(reinterpret_cast<HFONT>(SendMessageW(control, WM_GETFONT, 0, 0)), sizeof(font), &font);
+    return font.lfHeight < 0 ? -font.lfHeight : font.lfHeight;
+}
+
+// A move to a monitor of twice the DPI (Wine never sends it: the message is sent by hand, with the
+// rectangle the system would suggest).
+TEST_F(ViewerWindow, LaysItselfOutAgainAtTheDpiItIsMovedTo)
+{
+    ASSERT_EQ(S_OK, Initialize(L"user@example.com").hr);
+    HWND viewer = Viewer();
+    ASSERT_NE(nullptr, viewer);
+    const SIZE before = ClientSize(viewer);
+    const int fontBefore = FontHeight(Heading(viewer));
+    RECT frame{};
+    GetWindowRect(viewer, &frame);
+    RECT suggested{frame.left, frame.top, frame.left + 2 * before.cx, frame.top + 2 * before.cy};
+    SendMessageW(viewer, WM_DPICHANGED, MAKEWPARAM(192, 192), reinterpret_cast<LPARAM>(&suggested));
+    const SIZE after = ClientSize(viewer);
+    EXPECT_EQ(1150, after.cx);
+    EXPECT_EQ(1024, after.cy);
+    EXPECT_NEAR(2 * fontBefore, FontHeight(Heading(viewer)), 1);
+    HWND pic = GetWindow(viewer, GW_CHILD);
+    BITMAP skin{};
+    ASSERT_TRUE(GetObjectW(reinterpret_cast<HBITMAP>(SendMessageW(pic, STM_GETIMAGE, IMAGE_BITMAP, 0)),
+                           sizeof(skin), &skin));
+    EXPECT_EQ(1142, skin.bmWidth);  // the 571x507 picture at twice its size
+    EXPECT_EQ(1014, skin.bmHeight);
+    RECT heading{};
+    GetWindowRect(Heading(viewer), &heading);
+    MapWindowPoints(nullptr, pic, reinterpret_cast<POINT*>(&heading), 2);
+    const RECT expected{208, 16, 1058, 50};  // Label1's twips at 192 dpi
+    EXPECT_TRUE(EqualRect(&expected, &heading))
+        << heading.left << "," << heading.top << "," << heading.right << "," << heading.bottom;
 }
 
 }  // namespace
