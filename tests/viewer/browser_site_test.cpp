@@ -1,6 +1,8 @@
 // The container side of the browser, called as the control calls it.
 #include <gtest/gtest.h>
 
+#include <initguid.h>  // defines the document host's command group, which no library does
+
 #include "viewer/browser_site.h"
 
 namespace quillpost::testing {
@@ -39,6 +41,28 @@ TEST_F(BrowserSiteContext, GivesTheFrameAndThePanesPlace)
     EXPECT_EQ(32, position.top);
     EXPECT_EQ(561, clip.right);
     EXPECT_EQ(sizeof(info), info.cb);
+}
+
+// What the page asks its host, reached as the control reaches it: through QueryInterface.
+TEST_F(BrowserSiteContext, TellsThePageItIsDpiAwareAndSilencesScriptErrorsOnly)
+{
+    Microsoft::WRL::ComPtr<IDocHostUIHandler> host;
+    ASSERT_EQ(S_OK, site_.As(&host));
+    DOCHOSTUIINFO info{sizeof(info)};
+    ASSERT_EQ(S_OK, host->GetHostInfo(&info));
+    EXPECT_TRUE(info.dwFlags & DOCHOSTUIFLAG_DPI_AWARE);
+
+    Microsoft::WRL::ComPtr<IOleCommandTarget> commands;
+    ASSERT_EQ(S_OK, site_.As(&commands));
+    VARIANT goOn;
+    VariantInit(&goOn);
+    EXPECT_EQ(S_OK, commands->Exec(&CGID_DocHostCommandHandler, OLECMDID_SHOWSCRIPTERROR, 0, nullptr, &goOn));
+    EXPECT_EQ(VT_BOOL, V_VT(&goOn));
+    EXPECT_EQ(VARIANT_TRUE, V_BOOL(&goOn));
+    // Anything else is left to the control's own handling.
+    EXPECT_EQ(OLECMDERR_E_NOTSUPPORTED,
+              commands->Exec(&CGID_DocHostCommandHandler, OLECMDID_SHOWMESSAGE, 0, nullptr, nullptr));
+    EXPECT_EQ(OLECMDERR_E_UNKNOWNGROUP, commands->Exec(nullptr, OLECMDID_SHOWSCRIPTERROR, 0, nullptr, nullptr));
 }
 
 }  // namespace
