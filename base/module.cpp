@@ -2,23 +2,24 @@
 //
 // When a loader reference is given back, it may be the last one: the library is then unmapped as
 // soon as it is freed, and a thread still executing the module's code would return into nothing.
-// Which threads can be executing it at that moment, without the host's own reference?
-//  - Threads inside a ModuleHold scope: every entry point that foreign code calls while only our
-//    references keep the module (window procedures, the objects lent to controls and to COM) runs
-//    its whole body inside one, taken first. Their count must be zero.
-//  - Threads that have just left such a scope: after a scope ends, its thread runs only
-//    straight-line code of the image (destructors of plain values, epilogues) until it returns
-//    to the caller outside the image, calling nothing. Such a thread has left for good once its
-//    instruction pointer, read while the thread is suspended, lies outside the image.
-// Nothing else can enter: every reason for foreign code to call in is itself a reference, and
-// the host calls exports and objects only while it keeps its own. So the pool callback below
-// waits for no scope and then, thread by thread, for no instruction pointer in the image, and
-// only then lets the pool free the library, after the callback itself has returned.
+// Which thread can be executing it at that moment, without a reference that keeps it mapped?
+//  - Every entry point that foreign code calls while only our references keep the module (window
+//    procedures, the objects lent to controls and to COM) runs its whole body inside a ModuleHold
+//    scope, taken first; and a reference is only ever given back inside such a scope, by the
+//    window or object whose end it is. Other threads running our code do so for a window or
+//    object that still holds its own reference, or for the host, which holds its own.
+//  - So the one thread to wait for is the one that gave the reference back: until it has left
+//    its outermost scope (its outer scopes may belong to the very window that is gone), and then
+//    until it has left the image. After its last scope ends it runs only straight-line code of
+//    the image (destructors of plain values, epilogues) and calls nothing before it returns to
+//    code outside, so once its instruction pointer, read while it is suspended, lies outside the
+//    image, it has left for good.
+// The pool callback below waits for exactly that, and only then lets the pool free the library,
+// after the callback itself has returned.
 #include "base/module.h"
 
 #include <tlhelp32.h>
 
-#include "base/locks.h"
 #include "base/raii.h"
 
 namespace quillpost {
@@ -27,9 +28,6 @@ namespace {
 HINSTANCE g_instance = nullptr;
 DWORD_PTR g_imageStart = 0, g_imageEnd = 0;
 LONG g_locks = 0;
-LONG g_runningScopes = 0;  // ModuleHold scopes on any thread
-LONG g_scopesEntered = 0;  // changes whenever a scope begins
-SRWLOCK g_givingBack = SRWLOCK_INIT;
 
 // The process's exit takes the PEB lock before it ends the other threads (Windows and Wine alike).
 // Holding it while another thread is suspended means that an exit cannot end this thread before
@@ -75,47 +73,37 @@ bool ThreadIsOutsideImage(DWORD threadId)
     return read && (context.Eip < g_imageStart || context.Eip >= g_imageEnd);
 }
 
-// Threads that have ever entered a scope: the only ones that can be leaving one. A thread notes
-// itself once, for good (a note cleared when its thread ended could race a new thread given the
-// same identifier). Should more threads than fit run our code, every thread of the process is
-// looked at instead, which costs a snapshot of the system's threads.
-constexpr int kNotedThreads = 128;
-LONG g_notedThreads[kNotedThreads] = {};
-LONG g_tooManyThreads = 0;
+// Each thread that ever entered a scope, with how deep in scopes it is now. A thread takes a row
+// once, for good (a row given up when its thread ended could race a new thread given the same
+// identifier). Should more threads than fit run our code, a reference given back by one without
+// a row waits until no thread is in a scope and every thread of the process is outside the image.
+struct ThreadRow {
+    LONG id;
+    LONG depth;
+};
+constexpr int kThreadRows = 128;
+ThreadRow g_threads[kThreadRows] = {};
+LONG g_scopesWithoutRow = 0;
 
-void NoteThisThread()
+ThreadRow* RowOf(DWORD threadId)
 {
-    const auto self = static_cast<LONG>(GetCurrentThreadId());
-    LONG* free = nullptr;
-    for (LONG& noted : g_notedThreads) {
-        const LONG id = noted;
-        if (id == self) return;
-        if (id == 0 && !free) free = &noted;
+    for (ThreadRow& row : g_threads) {
+        if (static_cast<DWORD>(row.id) == threadId) return &row;
     }
-    while (free && InterlockedCompareExchange(free, self, 0) != 0) {
-        free = nullptr;
-        for (LONG& noted : g_notedThreads) {
-            if (noted == 0) {
-                free = &noted;
-                break;
-            }
-        }
-    }
-    if (!free) InterlockedExchange(&g_tooManyThreads, 1);
+    return nullptr;
 }
 
-bool NotedThreadsOutsideImage()
+ThreadRow* ThisThreadsRow()
 {
-    const auto self = static_cast<LONG>(GetCurrentThreadId());
-    for (const LONG& noted : g_notedThreads) {
-        const LONG id = noted;
-        if (id == 0 || id == self) continue;
-        if (!ThreadIsOutsideImage(static_cast<DWORD>(id))) return false;
+    const DWORD self = GetCurrentThreadId();
+    if (ThreadRow* row = RowOf(self)) return row;
+    for (ThreadRow& row : g_threads) {
+        if (InterlockedCompareExchange(&row.id, static_cast<LONG>(self), 0) == 0) return &row;
     }
-    return true;
+    return nullptr;
 }
 
-bool EveryThreadOutsideImage()
+bool EveryOtherThreadOutsideImage()
 {
     const HANDLE taken = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
     if (taken == INVALID_HANDLE_VALUE) return false;
@@ -130,33 +118,27 @@ bool EveryThreadOutsideImage()
     return true;
 }
 
-bool NoOtherThreadInImage()
-{
-    return InterlockedCompareExchange(&g_tooManyThreads, 0, 0) ? EveryThreadOutsideImage()
-                                                                : NotedThreadsOutsideImage();
-}
-
 LONG Read(const LONG& value) { return InterlockedCompareExchange(const_cast<LONG*>(&value), 0, 0); }
 
-// Polls the two conditions of the rule above: it waits for facts, not for an amount of time.
-void WaitUntilNoThreadRunsOurCode()
+// Polls the conditions of the rule above: it waits for facts, not for an amount of time.
+void WaitUntilLeft(DWORD releasingThread)
 {
+    const ThreadRow* row = RowOf(releasingThread);
     for (;; Sleep(1)) {
-        if (Read(g_runningScopes) != 0) continue;
-        const LONG entered = Read(g_scopesEntered);
-        if (!NoOtherThreadInImage()) continue;
-        // A scope begun during the reading may have been left again behind it.
-        if (Read(g_runningScopes) == 0 && Read(g_scopesEntered) == entered) return;
+        if (row) {
+            if (Read(row->depth) == 0 && ThreadIsOutsideImage(releasingThread)) return;
+        } else if (Read(g_scopesWithoutRow) == 0 && EveryOtherThreadOutsideImage()) {
+            return;
+        }
     }
 }
 
 // Runs on a pool thread with the reference still held; the pool drops it after we returned.
-void CALLBACK GiveBackLoaderReference(PTP_CALLBACK_INSTANCE callback, void*)
+void CALLBACK GiveBackLoaderReference(PTP_CALLBACK_INSTANCE callback, void* releasingThread)
 {
     // This pool thread may wait as long as a modal loop of ours runs; the host's threads never do.
     CallbackMayRunLong(callback);
-    SrwExclusive oneAtATime(g_givingBack);  // the others wait outside the image, holding theirs
-    WaitUntilNoThreadRunsOurCode();
+    WaitUntilLeft(static_cast<DWORD>(reinterpret_cast<UINT_PTR>(releasingThread)));
     FreeLibraryWhenCallbackReturns(callback, g_instance);
 }
 
@@ -180,14 +162,13 @@ ModuleLock::ModuleLock() { InterlockedIncrement(&g_locks); }
 ModuleLock::ModuleLock(const ModuleLock&) { InterlockedIncrement(&g_locks); }
 ModuleLock::~ModuleLock() { InterlockedDecrement(&g_locks); }
 
-ModuleHold::ModuleHold()
+ModuleHold::ModuleHold() : depth_(&g_scopesWithoutRow)
 {
-    NoteThisThread();
-    InterlockedIncrement(&g_scopesEntered);
-    InterlockedIncrement(&g_runningScopes);
+    if (ThreadRow* row = ThisThreadsRow()) depth_ = &row->depth;
+    InterlockedIncrement(depth_);
 }
 
-ModuleHold::~ModuleHold() { InterlockedDecrement(&g_runningScopes); }
+ModuleHold::~ModuleHold() { InterlockedDecrement(depth_); }
 
 void LoaderReference::Take()
 {
@@ -201,7 +182,8 @@ void LoaderReference::Reset()
     if (!std::exchange(held_, false)) return;
     // Without a pool thread the reference stays: a module kept loaded is safe, one unmapped under
     // our feet is not.
-    TrySubmitThreadpoolCallback(GiveBackLoaderReference, nullptr, nullptr);
+    TrySubmitThreadpoolCallback(GiveBackLoaderReference,
+                                reinterpret_cast<void*>(static_cast<UINT_PTR>(GetCurrentThreadId())), nullptr);
 }
 
 void BoundedLocks::Add()

@@ -41,12 +41,13 @@ public:
 
 private:
     ModuleLock lock_;
+    LONG* depth_;  // this thread's depth in scopes
 };
 
-// A loader reference to this module while the owner holds it. Given back from a thread-pool
-// callback that lets the pool free the library after it returned, once no thread can still be
-// running the module's code (see module.cpp for the rule). In a program that links the layers
-// itself (no module of ours), it holds nothing.
+// A loader reference to this module while the owner holds it. Given back, inside a ModuleHold
+// scope, from a thread-pool callback that lets the pool free the library after it returned, once
+// the thread that gave it back can no longer be running the module's code (see module.cpp for the
+// rule). In a program that links the layers itself (no module of ours), it holds nothing.
 class LoaderReference {
 public:
     LoaderReference() = default;
