@@ -1,10 +1,8 @@
-// A registry key path under HKEY_CLASSES_ROOT in a fixed buffer: registration builds its paths
+// A registry key path under a classes root in a fixed buffer: registration builds its paths
 // without allocating, so that running out of memory can only ever fail a call, never end it.
 #pragma once
 
 #include <windows.h>
-
-#include <cwchar>
 
 namespace quillpost {
 
@@ -12,15 +10,9 @@ struct KeyPath {
     static constexpr int kCapacity = 260;
     wchar_t text[kCapacity] = {};
 
-    // "first\second" (or just "first"); false when it does not fit.
-    bool Set(const wchar_t* first, const wchar_t* second = nullptr)
-    {
-        const int written = second ? _snwprintf(text, kCapacity, L"%ls\\%ls", first, second)
-                                   : _snwprintf(text, kCapacity, L"%ls", first);
-        const bool fits = written >= 0 && written < kCapacity;
-        if (!fits) text[0] = L'\0';
-        return fits;
-    }
+    // "first\second" (or just "first"); false when it does not fit. (Out of line: one copy of
+    // it, rather than one in every caller, keeps the DLL within its size.)
+    bool Set(const wchar_t* first, const wchar_t* second = nullptr);
     const wchar_t* Get() const { return text; }
 };
 

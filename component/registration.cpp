@@ -1,6 +1,7 @@
-// DllRegisterServer / DllUnregisterServer: the type library, the class and its ProgID.
+// DllRegisterServer / DllUnregisterServer: the type library, the class and its ProgID, under the
+// machine's classes root. DllInstall with "user": the same entries under the user's own classes.
 //
-// Both are all or nothing. Before anything is written, every key either may touch is copied:
+// Each is all or nothing. Before anything is written, every key either may touch is copied:
 // the class, the ProgID, the type library's key and the key of each interface the system
 // registers for it. When any step fails, those keys get their copies back, so a failed call
 // never leaves a mix of this copy of the DLL and another one that was registered before.
@@ -8,11 +9,10 @@
 // fails the call with the registry as it was.
 #include <wrl/client.h>
 
-#include <cwchar>
-
 #include "base/module.h"
 #include "base/raii.h"
 #include "component/key_path.h"
+#include "component/registry_keys.h"
 #include "component/registry_transaction.h"
 #include "component/type_library_registration.h"
 #include "plugin/identity.h"
@@ -22,23 +22,16 @@ using Microsoft::WRL::ComPtr;
 namespace quillpost {
 namespace {
 
-HRESULT FromStatus(LSTATUS status) { return status == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(status); }
-
-KeyPath ClassKey(const wchar_t* subkey = nullptr)
-{
-    KeyPath classKey, path;
-    classKey.Set(L"CLSID", kClsidText);
-    if (!subkey) return classKey;
-    path.Set(classKey.Get(), subkey);
-    return path;
-}
-
-KeyPath ProgIdKey(const wchar_t* subkey = nullptr)
-{
-    KeyPath path;
-    path.Set(kProgId, subkey);
-    return path;
-}
+// The keys of the class, its ProgID and its type library, made once for a whole registration.
+struct ClassKeys {
+    ClassKeys()
+    {
+        classKey.Set(L"CLSID", kClsidText);
+        progId.Set(kProgId);
+        typeLib.Set(L"TypeLib", kLibidText);
+    }
+    KeyPath classKey, progId, typeLib;
+};
 
 HRESULT LoadOwnTypeLib(ComPtr<ITypeLib>& library, wchar_t* modulePath, DWORD capacity)
 {
@@ -46,12 +39,10 @@ HRESULT LoadOwnTypeLib(ComPtr<ITypeLib>& library, wchar_t* modulePath, DWORD cap
     return LoadTypeLibEx(modulePath, REGKIND_NONE, &library);
 }
 
-HRESULT SaveTouchedKeys(RegistryTransaction& registry, ITypeLib* library)
+HRESULT SaveTouchedKeys(RegistryTransaction& registry, const ClassKeys& keys, ITypeLib* library)
 {
-    KeyPath typeLibKey;
-    typeLibKey.Set(L"TypeLib", kLibidText);
-    for (const KeyPath& key : {ClassKey(), ProgIdKey(), typeLibKey}) {
-        if (HRESULT hr = registry.Save(key); FAILED(hr)) return hr;
+    for (const KeyPath* key : {&keys.classKey, &keys.progId, &keys.typeLib}) {
+        if (HRESULT hr = registry.Save(*key); FAILED(hr)) return hr;
     }
     InterfaceKeys interfaces;
     if (HRESULT hr = ListInterfaceKeys(library, interfaces); FAILED(hr)) return hr;
@@ -61,65 +52,79 @@ HRESULT SaveTouchedKeys(RegistryTransaction& registry, ITypeLib* library)
     return S_OK;
 }
 
-HRESULT SetString(const KeyPath& keyPath, const wchar_t* valueName, const wchar_t* data)
+HRESULT WriteEntries(HKEY root, const ClassKeys& keys, ITypeLib* library, wchar_t* modulePath)
 {
-    UniqueHkey key;
-    if (HRESULT hr = FromStatus(RegCreateKeyExW(HKEY_CLASSES_ROOT, keyPath.Get(), 0, nullptr,
-                                                REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr, key.Put(), nullptr));
+    if (HRESULT hr = RegisterTypeLibAt(root, keys.typeLib, library, modulePath); FAILED(hr)) return hr;
+    const KeyPath& classKey = keys.classKey;
+    if (HRESULT hr = SetString(root, classKey, L"InprocServer32", nullptr, modulePath); FAILED(hr)) return hr;
+    if (HRESULT hr = SetString(root, classKey, L"InprocServer32", L"ThreadingModel", kThreadingModel); FAILED(hr))
+        return hr;
+    if (HRESULT hr = SetString(root, classKey, L"ProgID", nullptr, kProgId); FAILED(hr)) return hr;
+    if (HRESULT hr = SetString(root, classKey, L"TypeLib", nullptr, kLibidText); FAILED(hr)) return hr;
+    return SetString(root, keys.progId, L"Clsid", nullptr, kClsidText);
+}
+
+constexpr wchar_t kUserClasses[] = L"Software\\Classes";
+
+// A new account (or Wine prefix) may have none of the keys on the way to ours in the user's
+// classes, not even the user's classes key itself. Registering for the user makes them; once
+// empty, they go again, so that installing and uninstalling leave the registry as they found it.
+// (An empty key there means nothing to anyone.)
+HRESULT RemoveEmptyUserKeys(HKEY root)
+{
+    for (const wchar_t* parent : {L"CLSID", L"Interface", L"TypeLib"}) {
+        if (HRESULT hr = DeleteKeyIfEmpty(root, parent); FAILED(hr)) return hr;
+    }
+    return DeleteKeyIfEmpty(HKEY_CURRENT_USER, kUserClasses);
+}
+
+// Entries that are already gone are not an error, so unregistering what is not registered succeeds.
+HRESULT RemoveEntries(HKEY root, const ClassKeys& keys, ITypeLib* library)
+{
+    if (HRESULT hr = DeleteTree(root, keys.classKey.Get()); FAILED(hr)) return hr;
+    if (HRESULT hr = DeleteTree(root, keys.progId.Get()); FAILED(hr)) return hr;
+    if (HRESULT hr = UnregisterTypeLibEntries(root, keys.typeLib, library); FAILED(hr)) return hr;
+    return root == HKEY_CLASSES_ROOT ? S_OK : RemoveEmptyUserKeys(root);
+}
+
+// Registers (or unregisters) under `root`: HKEY_CLASSES_ROOT, or an open key of the user's classes.
+HRESULT ChangeRegistration(HKEY root, bool registering)
+{
+    wchar_t modulePath[MAX_PATH * 4];
+    ComPtr<ITypeLib> library;
+    if (HRESULT hr = LoadOwnTypeLib(library, modulePath, ARRAYSIZE(modulePath)); FAILED(hr)) return hr;
+    const ClassKeys keys;
+    RegistryTransaction registry(root);
+    if (HRESULT hr = SaveTouchedKeys(registry, keys, library.Get()); FAILED(hr)) return hr;
+
+    if (HRESULT hr = registering ? WriteEntries(root, keys, library.Get(), modulePath)
+                                 : RemoveEntries(root, keys, library.Get());
         FAILED(hr))
         return hr;
-    const DWORD bytes = static_cast<DWORD>((std::wcslen(data) + 1) * sizeof(wchar_t));  // with the NUL
-    return FromStatus(RegSetValueExW(key.Get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(data), bytes));
-}
-
-HRESULT WriteClassKeys(const wchar_t* modulePath)
-{
-    const KeyPath server = ClassKey(L"InprocServer32");
-    if (HRESULT hr = SetString(server, nullptr, modulePath); FAILED(hr)) return hr;
-    if (HRESULT hr = SetString(server, L"ThreadingModel", kThreadingModel); FAILED(hr)) return hr;
-    if (HRESULT hr = SetString(ClassKey(L"ProgID"), nullptr, kProgId); FAILED(hr)) return hr;
-    if (HRESULT hr = SetString(ClassKey(L"TypeLib"), nullptr, kLibidText); FAILED(hr)) return hr;
-    return SetString(ProgIdKey(L"Clsid"), nullptr, kClsidText);
-}
-
-// Entries that are already gone are not an error.
-HRESULT DeleteKeyTree(const KeyPath& path)
-{
-    const LSTATUS status = RegDeleteTreeW(HKEY_CLASSES_ROOT, path.Get());
-    return status == ERROR_FILE_NOT_FOUND ? S_OK : FromStatus(status);
+    registry.Commit();
+    return S_OK;
 }
 
 }  // namespace
 }  // namespace quillpost
 
-STDAPI DllRegisterServer()
+STDAPI DllRegisterServer() { return quillpost::ChangeRegistration(HKEY_CLASSES_ROOT, true); }
+
+STDAPI DllUnregisterServer() { return quillpost::ChangeRegistration(HKEY_CLASSES_ROOT, false); }
+
+// regsvr32 /n /i:user: registration for the current user alone, which needs no administrator.
+// Windows merges HKEY_CURRENT_USER\Software\Classes into the classes root of the user's programs.
+STDAPI DllInstall(BOOL install, PCWSTR commandLine)
 {
     using namespace quillpost;
-    wchar_t modulePath[MAX_PATH * 4];
-    ComPtr<ITypeLib> library;
-    if (HRESULT hr = LoadOwnTypeLib(library, modulePath, ARRAYSIZE(modulePath)); FAILED(hr)) return hr;
-    RegistryTransaction registry;
-    if (HRESULT hr = SaveTouchedKeys(registry, library.Get()); FAILED(hr)) return hr;
-
-    if (HRESULT hr = RegisterTypeLibAt(library.Get(), modulePath); FAILED(hr)) return hr;
-    if (HRESULT hr = WriteClassKeys(modulePath); FAILED(hr)) return hr;
-    registry.Commit();
-    return S_OK;
-}
-
-// Idempotent: unregistering what is not registered succeeds.
-STDAPI DllUnregisterServer()
-{
-    using namespace quillpost;
-    wchar_t modulePath[MAX_PATH * 4];
-    ComPtr<ITypeLib> library;
-    if (HRESULT hr = LoadOwnTypeLib(library, modulePath, ARRAYSIZE(modulePath)); FAILED(hr)) return hr;
-    RegistryTransaction registry;
-    if (HRESULT hr = SaveTouchedKeys(registry, library.Get()); FAILED(hr)) return hr;
-
-    if (HRESULT hr = DeleteKeyTree(ClassKey()); FAILED(hr)) return hr;
-    if (HRESULT hr = DeleteKeyTree(ProgIdKey()); FAILED(hr)) return hr;
-    if (HRESULT hr = UnregisterTypeLibEntries(library.Get()); FAILED(hr)) return hr;
-    registry.Commit();
-    return S_OK;
+    if (!commandLine || CompareStringOrdinal(commandLine, -1, L"user", -1, FALSE) != CSTR_EQUAL) return E_INVALIDARG;
+    UniqueHkey root;
+    if (HRESULT hr = OpenKey(HKEY_CURRENT_USER, kUserClasses, root, install); FAILED(hr))
+        return hr == kNotFound ? S_OK : hr;  // no user classes, so nothing of ours in them
+    const HRESULT hr = ChangeRegistration(root.Get(), install);
+    // A failed registration has taken its entries back, but not the keys it made on the way to
+    // them. Whether those go changes nothing that a host could find, so a failure to remove one
+    // does not change the answer.
+    if (install && FAILED(hr)) RemoveEmptyUserKeys(root.Get());
+    return hr;
 }

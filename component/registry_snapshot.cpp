@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/raii.h"
+#include "component/registry_keys.h"
 
 namespace quillpost {
 namespace {
@@ -15,8 +16,6 @@ constexpr DWORD kKey = 'K', kValue = 'V', kEnd = 'E';
 
 constexpr std::size_t Padded(std::size_t count) { return (count + 3) & ~std::size_t{3}; }
 constexpr int kMaxDepth = 32;
-
-HRESULT FromStatus(LSTATUS status) { return status == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(status); }
 
 // Scratch memory from the C runtime, freed when the scope ends.
 struct Scratch {

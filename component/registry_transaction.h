@@ -1,6 +1,6 @@
-// Keeps copies of the registry keys under HKEY_CLASSES_ROOT that a registration or an
-// unregistration may touch, so that a change that fails part way leaves them as they were:
-// whatever was written, by this module or by the system on its behalf, is taken back.
+// Keeps copies of the registry keys under one classes root (the machine's or the user's) that a
+// registration or an unregistration may touch, so that a change that fails part way leaves them
+// as they were: whatever was written, by this module or by the system on its behalf, is taken back.
 #pragma once
 
 #include <windows.h>
@@ -12,7 +12,7 @@ namespace quillpost {
 
 class RegistryTransaction {
 public:
-    RegistryTransaction() = default;
+    explicit RegistryTransaction(HKEY root) : root_(root) {}
     RegistryTransaction(const RegistryTransaction&) = delete;
     RegistryTransaction& operator=(const RegistryTransaction&) = delete;
     // Puts every saved key back as it was, unless Commit() was called.
@@ -32,6 +32,7 @@ private:
 
     void Restore();
 
+    HKEY root_;
     SavedKey saved_[kMaxKeys];
     int count_ = 0;
     bool committed_ = false;

@@ -2,7 +2,11 @@
 
 #include <wrl/client.h>
 
+#include <cwchar>
+#include <iterator>
+
 #include "base/raii.h"
+#include "component/registry_keys.h"
 #include "plugin/identity.h"
 
 using Microsoft::WRL::ComPtr;
@@ -10,85 +14,93 @@ using Microsoft::WRL::ComPtr;
 namespace quillpost {
 namespace {
 
-HRESULT FromStatus(LSTATUS status) { return status == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(status); }
+constexpr wchar_t kVersionText[] = L"1.0";
+// The system's automation marshaler, which RegisterTypeLib names for every dual interface.
+constexpr wchar_t kAutomationMarshaler[] = L"{00020424-0000-0000-C000-000000000046}";
 
-KeyPath LibraryKey()
+KeyPath VersionKey(const KeyPath& libraryKey)
 {
     KeyPath path;
-    path.Set(L"TypeLib", kLibidText);
+    path.Set(libraryKey.Get(), kVersionText);
     return path;
 }
 
-KeyPath VersionKey()
-{
-    KeyPath path;
-    path.Set(LibraryKey().Get(), L"1.0");
-    return path;
-}
-
-KeyPath Below(const KeyPath& key, const wchar_t* subkey)
+// Whether the value of `key` (or of its `subkey`) is a string and, when `expected` is given, that
+// string (in any case).
+bool Holds(HKEY root, const KeyPath& key, const wchar_t* subkey, const wchar_t* name, const wchar_t* expected)
 {
     KeyPath path;
     path.Set(key.Get(), subkey);
-    return path;
+    wchar_t found[KeyPath::kCapacity * 4];
+    DWORD size = sizeof(found);
+    return RegGetValueW(root, path.Get(), name, RRF_RT_REG_SZ, nullptr, found, &size) == ERROR_SUCCESS &&
+           (!expected || CompareStringOrdinal(found, -1, expected, -1, TRUE) == CSTR_EQUAL);
 }
 
-// The value as text, when it is a string that fits the buffer.
-bool ReadString(const KeyPath& key, const wchar_t* name, wchar_t* buffer, DWORD capacity)
+bool NamesThisLibrary(HKEY root, const KeyPath& interfaceKey)
 {
-    DWORD size = capacity * sizeof(wchar_t);
-    return RegGetValueW(HKEY_CLASSES_ROOT, key.Get(), name, RRF_RT_REG_SZ, nullptr, buffer, &size) == ERROR_SUCCESS;
+    return Holds(root, interfaceKey, L"TypeLib", nullptr, kLibidText);
 }
 
-bool HasString(const KeyPath& key, const wchar_t* name = nullptr)
-{
-    DWORD size = 0;
-    return RegGetValueW(HKEY_CLASSES_ROOT, key.Get(), name, RRF_RT_REG_SZ, nullptr, nullptr, &size) ==
-           ERROR_SUCCESS;
-}
+// The library's attributes, given back to it when the scope ends.
+class LibraryAttributes {
+public:
+    explicit LibraryAttributes(ITypeLib* library) : library_(library) {}
+    LibraryAttributes(const LibraryAttributes&) = delete;
+    LibraryAttributes& operator=(const LibraryAttributes&) = delete;
+    ~LibraryAttributes()
+    {
+        if (attributes_) library_->ReleaseTLibAttr(attributes_);
+    }
+    HRESULT Read() { return library_->GetLibAttr(&attributes_); }
+    const TLIBATTR* operator->() const { return attributes_; }
 
-bool Equal(const wchar_t* a, const wchar_t* b) { return CompareStringOrdinal(a, -1, b, -1, TRUE) == CSTR_EQUAL; }
+private:
+    ITypeLib* library_;
+    TLIBATTR* attributes_ = nullptr;
+};
 
-bool NamesThisLibrary(const KeyPath& key)
-{
-    wchar_t libid[64] = {};
-    return ReadString(key, nullptr, libid, ARRAYSIZE(libid)) && Equal(libid, kLibidText);
-}
+const wchar_t* Text(const UniqueBstr& text) { return text.Get() ? text.Get() : L""; }
 
-bool LibraryEntriesInPlace(const wchar_t* modulePath)
-{
-    const KeyPath version = VersionKey();
-    wchar_t registered[KeyPath::kCapacity * 4] = {};
-    return HasString(version) && HasString(Below(version, L"FLAGS")) && HasString(Below(version, L"HELPDIR")) &&
-           ReadString(Below(version, L"0\\win32"), nullptr, registered, ARRAYSIZE(registered)) &&
-           Equal(registered, modulePath);
-}
+// The values of one registration, by what they are.
+enum Value { kTitle, kFlags, kNoHelpDir, kModulePath, kInterfaceName, kMarshaler, kLibid, kVersion, kValueCount };
 
-bool InterfaceEntriesInPlace(const KeyPath& key)
-{
-    return HasString(key) && HasString(Below(key, L"ProxyStubClsid")) && HasString(Below(key, L"ProxyStubClsid32")) &&
-           NamesThisLibrary(Below(key, L"TypeLib")) && HasString(Below(key, L"TypeLib"), L"Version");
-}
+// One string value that RegisterTypeLib writes, below the library's version key or an interface's
+// key. `exact`: the value is this module's own choice, so the system must have written just that;
+// of the others it is enough that they are there.
+struct Entry {
+    const wchar_t* subkey;  // nullptr: the key itself
+    const wchar_t* name;    // nullptr: the default value
+    Value value;
+    bool exact;
+};
+constexpr Entry kLibraryEntries[] = {
+    {nullptr, nullptr, kTitle, false},
+    {L"FLAGS", nullptr, kFlags, false},
+    {L"HELPDIR", nullptr, kNoHelpDir, false},
+    {L"0\\win32", nullptr, kModulePath, true},
+};
+constexpr Entry kInterfaceEntries[] = {
+    {nullptr, nullptr, kInterfaceName, false},
+    {L"ProxyStubClsid", nullptr, kMarshaler, false},
+    {L"ProxyStubClsid32", nullptr, kMarshaler, false},
+    {L"TypeLib", nullptr, kLibid, true},
+    {L"TypeLib", L"Version", kVersion, false},
+};
 
-HRESULT DeleteTree(const KeyPath& path)
+// Writes the entries below `key` or, when `write` is false, checks that they are in place.
+HRESULT WriteOrCheck(HKEY root, bool write, const KeyPath& key, const Entry* entries, int count,
+                     const wchar_t* const* values)
 {
-    const LSTATUS status = RegDeleteTreeW(HKEY_CLASSES_ROOT, path.Get());
-    return status == ERROR_FILE_NOT_FOUND ? S_OK : FromStatus(status);
-}
-
-// The library's own key goes only when no other version is registered under it.
-HRESULT DeleteLibraryKeyIfEmpty()
-{
-    const KeyPath library = LibraryKey();
-    UniqueHkey key;
-    LSTATUS status = RegOpenKeyExW(HKEY_CLASSES_ROOT, library.Get(), 0, KEY_READ, key.Put());
-    if (status == ERROR_FILE_NOT_FOUND) return S_OK;
-    if (status != ERROR_SUCCESS) return FromStatus(status);
-    DWORD subkeys = 0;
-    status = RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr,
-                              nullptr, nullptr, nullptr);
-    if (status != ERROR_SUCCESS) return FromStatus(status);
-    return subkeys == 0 ? DeleteTree(library) : S_OK;
+    for (const Entry* entry = entries; entry != entries + count; ++entry) {
+        const wchar_t* value = values[entry->value];
+        if (write) {
+            if (HRESULT hr = SetString(root, key, entry->subkey, entry->name, value); FAILED(hr)) return hr;
+        } else if (!Holds(root, key, entry->subkey, entry->name, entry->exact ? value : nullptr)) {
+            return TYPE_E_REGISTRYACCESS;
+        }
+    }
+    return S_OK;
 }
 
 }  // namespace
@@ -107,35 +119,65 @@ HRESULT ListInterfaceKeys(ITypeLib* library, InterfaceKeys& out)
         StringFromGUID2(attributes->guid, iid, ARRAYSIZE(iid));
         if (!isInterface) continue;
         if (out.count == InterfaceKeys::kCapacity) return E_UNEXPECTED;
+        out.indexes[out.count] = i;
         out.paths[out.count++].Set(L"Interface", iid);
     }
     return S_OK;
 }
 
-HRESULT RegisterTypeLibAt(ITypeLib* library, wchar_t* modulePath)
+HRESULT RegisterTypeLibAt(HKEY root, const KeyPath& libraryKey, ITypeLib* library, wchar_t* modulePath)
 {
     InterfaceKeys interfaces;
     if (HRESULT hr = ListInterfaceKeys(library, interfaces); FAILED(hr)) return hr;
-    wchar_t noHelpDir[] = L"";
-    if (HRESULT hr = RegisterTypeLib(library, modulePath, noHelpDir); FAILED(hr)) return hr;
-    if (!LibraryEntriesInPlace(modulePath)) return TYPE_E_REGISTRYACCESS;
+    // The machine's entries are the system's to write and ours to check; the user's are ours to
+    // write, with the values the system takes: the description (else the name), the flags as the
+    // platform reports them, and each interface's name.
+    const bool write = root != HKEY_CLASSES_ROOT;
+    LibraryAttributes attributes(library);
+    UniqueBstr name, description, interfaceName;
+    wchar_t flags[8], noHelpDir[] = L"";  // flags: read only when written, below
+    if (!write) {
+        if (HRESULT hr = RegisterTypeLib(library, modulePath, noHelpDir); FAILED(hr)) return hr;
+    } else {
+        if (HRESULT hr = attributes.Read(); FAILED(hr)) return hr;
+        _snwprintf(flags, ARRAYSIZE(flags), L"%u", attributes->wLibFlags);  // at most 5 digits, so terminated
+        if (HRESULT hr = library->GetDocumentation(-1, name.Put(), description.Put(), nullptr, nullptr); FAILED(hr))
+            return hr;
+    }
+    const wchar_t* values[kValueCount] = {Text(description.Get() ? description : name), flags, noHelpDir, modulePath,
+                                          L"", kAutomationMarshaler, kLibidText, kVersionText};
+    if (HRESULT hr = WriteOrCheck(root, write, VersionKey(libraryKey), kLibraryEntries,
+                                  std::size(kLibraryEntries), values);
+        FAILED(hr))
+        return hr;
     for (int i = 0; i < interfaces.count; ++i) {
-        if (!InterfaceEntriesInPlace(interfaces.paths[i])) return TYPE_E_REGISTRYACCESS;
+        if (write) {
+            if (HRESULT hr = library->GetDocumentation(static_cast<INT>(interfaces.indexes[i]), interfaceName.Put(),
+                                                       nullptr, nullptr, nullptr);
+                FAILED(hr))
+                return hr;
+            values[kInterfaceName] = Text(interfaceName);
+        }
+        if (HRESULT hr = WriteOrCheck(root, write, interfaces.paths[i], kInterfaceEntries,
+                                      std::size(kInterfaceEntries), values);
+            FAILED(hr))
+            return hr;
     }
     return S_OK;
 }
 
-HRESULT UnregisterTypeLibEntries(ITypeLib* library)
+HRESULT UnregisterTypeLibEntries(HKEY root, const KeyPath& libraryKey, ITypeLib* library)
 {
     InterfaceKeys interfaces;
     if (HRESULT hr = ListInterfaceKeys(library, interfaces); FAILED(hr)) return hr;
     for (int i = 0; i < interfaces.count; ++i) {
         // An interface key that another library registered is not this module's to remove.
-        if (!NamesThisLibrary(Below(interfaces.paths[i], L"TypeLib"))) continue;
-        if (HRESULT hr = DeleteTree(interfaces.paths[i]); FAILED(hr)) return hr;
+        if (!NamesThisLibrary(root, interfaces.paths[i])) continue;
+        if (HRESULT hr = DeleteTree(root, interfaces.paths[i].Get()); FAILED(hr)) return hr;
     }
-    if (HRESULT hr = DeleteTree(VersionKey()); FAILED(hr)) return hr;
-    return DeleteLibraryKeyIfEmpty();
+    if (HRESULT hr = DeleteTree(root, VersionKey(libraryKey).Get()); FAILED(hr)) return hr;
+    // The library's own key goes only when no other version is registered under it.
+    return DeleteKeyIfEmpty(root, libraryKey.Get());
 }
 
 }  // namespace quillpost

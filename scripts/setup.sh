@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing Quillpost needs on Debian 12, and nothing more: mingw-w64
 # (i686) and widl, Clang (the second compiler, and the build machine's C++ compiler for the build
-# tools), 32-bit Wine with the fonts our windows use, Xvfb, CMake and GoogleTest's sources.
+# tools), 32-bit Wine with the fonts our windows use, Xvfb, CMake, GoogleTest's sources and Python.
 #   setup.sh demo   also installs ImageMagick, which the demo takes its screenshots with.
 # Does nothing when all is there.
 #
@@ -22,6 +22,8 @@ installed wine32:i386 || need+=(wine32:i386)
 have Xvfb || need+=(xvfb)
 have cmake || need+=(cmake)
 have make || need+=(make)
+# The release package is zipped, and unpacked by its test, with Python's zipfile.
+have python3 || need+=(python3)
 [ -f /usr/src/googletest/CMakeLists.txt ] || need+=(googletest)
 if [ "${1:-}" = "demo" ]; then
   have import || need+=(imagemagick)

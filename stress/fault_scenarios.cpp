@@ -57,7 +57,19 @@ ServerFunction Export(HMODULE module, const char* name)
 struct Registrar {
     ServerFunction registerServer;
     ServerFunction unregisterServer;
+    bool perUser = false;  // under HKEY_CURRENT_USER\Software\Classes, through DllInstall
 };
+
+std::string TextOf(const Registrar& registrar)
+{
+    return registrar.perUser ? UserClassesText() : RegistrationText();
+}
+
+// DllInstall's per-user registration as a registrar's two calls.
+using InstallFunction = HRESULT(STDAPICALLTYPE*)(BOOL, LPCWSTR);
+InstallFunction g_install = nullptr;
+HRESULT STDAPICALLTYPE InstallForUser() { return g_install(TRUE, L"user"); }
+HRESULT STDAPICALLTYPE UninstallForUser() { return g_install(FALSE, L"user"); }
 
 enum class Starting { Unregistered, Registered, RegisteredElsewhere };
 const char* Name(Starting state)
@@ -73,7 +85,8 @@ bool Prepare(const Registrar& registrar, Starting state)
 {
     if (state == Starting::Unregistered) return SUCCEEDED(registrar.unregisterServer());
     if (FAILED(registrar.registerServer())) return false;
-    return state == Starting::Registered || PointRegistrationElsewhere(L"C:\\elsewhere\\Quillpost.dll");
+    return state == Starting::Registered ||
+           (!registrar.perUser && PointRegistrationElsewhere(L"C:\\elsewhere\\Quillpost.dll"));
 }
 
 struct RegistryTally {
@@ -92,11 +105,11 @@ void FailEachWrite(const Registrar& registrar, Starting state, bool registering,
     faults.Arm(0);
     if (FAILED(operation())) Say("fault %s from %s fails even without a fault", operationName, Name(state));
     const long writes = faults.Calls();
-    const std::string expected = RegistrationText();
+    const std::string expected = TextOf(registrar);
     for (long failAt = 1; failAt <= writes; ++failAt) {
         faults.Arm(0);
         if (!Prepare(registrar, state)) return;
-        const std::string before = RegistrationText();
+        const std::string before = TextOf(registrar);
         faults.Arm(failAt);
         const HRESULT hr = operation();
         const bool fired = faults.Fired();
@@ -104,7 +117,7 @@ void FailEachWrite(const Registrar& registrar, Starting state, bool registering,
         if (!fired) continue;
         ++tally.injected;
         firedReport.SayNew();
-        const std::string after = RegistrationText();
+        const std::string after = TextOf(registrar);
         if (FAILED(hr)) {
             ++tally.reported;
             if (after == before) continue;
@@ -119,7 +132,8 @@ void FailEachWrite(const Registrar& registrar, Starting state, bool registering,
                 Name(state), failAt, writes);
         }
     }
-    Say("figure %s from %s: %ld writes, each failed in turn", operationName, Name(state), writes);
+    Say("figure %s%s from %s: %ld writes, each failed in turn", operationName, registrar.perUser ? " for the user" : "",
+        Name(state), writes);
 }
 
 }  // namespace
@@ -139,6 +153,14 @@ int RegistryFaults(const ScenarioArgs&)
             FailEachWrite(registrar, state, true, faults, firedReport, tally);
             FailEachWrite(registrar, state, false, faults, firedReport, tally);
         }
+        g_install = reinterpret_cast<InstallFunction>(reinterpret_cast<void*>(GetProcAddress(module, "DllInstall")));
+        if (!g_install) return Verdict(false, "no DllInstall export");
+        const Registrar perUser{InstallForUser, UninstallForUser, true};
+        for (Starting state : {Starting::Unregistered, Starting::Registered}) {
+            FailEachWrite(perUser, state, true, faults, firedReport, tally);
+            FailEachWrite(perUser, state, false, faults, firedReport, tally);
+        }
+        UninstallForUser();
     }
     const bool restored = SUCCEEDED(registrar.registerServer());  // the run goes on registered
     Say("figure registry faults injected %ld: failure returned and registry unchanged %ld, lost write already in "

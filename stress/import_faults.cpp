@@ -13,6 +13,7 @@ enum Function {
     kRegCreateKeyExW,
     kRegSetValueExW,
     kRegDeleteTreeW,
+    kRegDeleteKeyW,
     kMalloc,
     kRealloc,
     kSysAllocStringLen,
@@ -61,6 +62,11 @@ LSTATUS WINAPI FaultyRegDeleteTreeW(HKEY key, LPCWSTR path)
 {
     if (NextFails(kRegDeleteTreeW)) return ERROR_ACCESS_DENIED;
     return RegDeleteTreeW(key, path);
+}
+LSTATUS WINAPI FaultyRegDeleteKeyW(HKEY key, LPCWSTR path)
+{
+    if (NextFails(kRegDeleteKeyW)) return ERROR_ACCESS_DENIED;
+    return RegDeleteKeyW(key, path);
 }
 
 // Allocations fail as an exhausted heap fails them.
@@ -138,6 +144,7 @@ const Replacement kRegistryWrites[] = {
     {kRegCreateKeyExW, "RegCreateKeyExW", Hook(&FaultyRegCreateKeyExW)},
     {kRegSetValueExW, "RegSetValueExW", Hook(&FaultyRegSetValueExW)},
     {kRegDeleteTreeW, "RegDeleteTreeW", Hook(&FaultyRegDeleteTreeW)},
+    {kRegDeleteKeyW, "RegDeleteKeyW", Hook(&FaultyRegDeleteKeyW)},
 };
 const Replacement kAllocations[] = {
     {kMalloc, "malloc", Hook(&FaultyMalloc)},

@@ -59,10 +59,10 @@ void AppendKey(HKEY root, const std::wstring& path, std::string& out)
     for (const std::wstring& subkey : subkeys) AppendKey(root, path + L"\\" + subkey, out);
 }
 
-bool SetDefault(const std::wstring& path, const wchar_t* text)
+bool SetDefault(HKEY root, const std::wstring& path, const wchar_t* text)
 {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) return false;
     const DWORD bytes = static_cast<DWORD>((wcslen(text) + 1) * sizeof(wchar_t));
     const bool set = RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text), bytes) ==
                      ERROR_SUCCESS;
@@ -72,17 +72,24 @@ bool SetDefault(const std::wstring& path, const wchar_t* text)
 
 }  // namespace
 
-std::string RegistrationText()
+std::string RegistrationText(HKEY root)
 {
     std::string out;
-    for (const wchar_t* key : kRegistrationKeys) AppendKey(HKEY_CLASSES_ROOT, key, out);
+    for (const wchar_t* key : kRegistrationKeys) AppendKey(root, key, out);
     return out;
 }
 
-bool PointRegistrationElsewhere(const wchar_t* otherPath)
+std::string UserClassesText()
 {
-    return SetDefault(std::wstring(kRegistrationKeys[0]) + L"\\InprocServer32", otherPath) &&
-           SetDefault(std::wstring(kRegistrationKeys[2]) + L"\\1.0\\0\\win32", otherPath);
+    std::string out;
+    AppendKey(HKEY_CURRENT_USER, L"Software\\Classes", out);
+    return out;
+}
+
+bool PointRegistrationElsewhere(const wchar_t* otherPath, HKEY root)
+{
+    return SetDefault(root, std::wstring(kRegistrationKeys[0]) + L"\\InprocServer32", otherPath) &&
+           SetDefault(root, std::wstring(kRegistrationKeys[2]) + L"\\1.0\\0\\win32", otherPath);
 }
 
 }  // namespace quillpost::stress

@@ -8,11 +8,15 @@
 
 namespace quillpost::stress {
 
-// Every key, value type and value byte under HKEY_CLASSES_ROOT's keys of the class, the
-// ProgID, the type library and the interface, in enumeration order.
-std::string RegistrationText();
+// Every key, value type and value byte under the keys of the class, the ProgID, the type library
+// and the interface, in enumeration order: under HKEY_CLASSES_ROOT (the machine's registration) or
+// another classes root.
+std::string RegistrationText(HKEY root = HKEY_CLASSES_ROOT);
+
+// All of HKEY_CURRENT_USER\Software\Classes, where a per-user registration lives, or "absent".
+std::string UserClassesText();
 
 // Makes the registration look like another copy's: its paths point elsewhere.
-bool PointRegistrationElsewhere(const wchar_t* otherPath);
+bool PointRegistrationElsewhere(const wchar_t* otherPath, HKEY root = HKEY_CLASSES_ROOT);
 
 }  // namespace quillpost::stress

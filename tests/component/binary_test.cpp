@@ -26,15 +26,17 @@ protected:
     PluginModule module_;
 };
 
-TEST_F(Binary, ExportsTheFourEntryPointsByNameAndOrdinal)
+// The four entry points of every COM server keep ordinals 1-4; per-user registration comes after them.
+TEST_F(Binary, ExportsTheFourEntryPointsAndDllInstallByNameAndOrdinal)
 {
-    const char* names[] = {"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer", "DllUnregisterServer"};
-    for (WORD ordinal = 1; ordinal <= 4; ++ordinal) {
+    const char* names[] = {"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer", "DllUnregisterServer",
+                           "DllInstall"};
+    for (WORD ordinal = 1; ordinal <= 5; ++ordinal) {
         FARPROC byName = GetProcAddress(module_.Handle(), names[ordinal - 1]);
         EXPECT_NE(nullptr, byName) << names[ordinal - 1];
         EXPECT_EQ(byName, GetProcAddress(module_.Handle(), MAKEINTRESOURCEA(ordinal))) << names[ordinal - 1];
     }
-    EXPECT_EQ(nullptr, GetProcAddress(module_.Handle(), MAKEINTRESOURCEA(5)));
+    EXPECT_EQ(nullptr, GetProcAddress(module_.Handle(), MAKEINTRESOURCEA(6)));
     EXPECT_EQ(nullptr, GetProcAddress(module_.Handle(), "DllMain"));
 
     auto* base = reinterpret_cast<BYTE*>(module_.Handle());
@@ -43,8 +45,8 @@ TEST_F(Binary, ExportsTheFourEntryPointsByNameAndOrdinal)
     EXPECT_TRUE(nt->FileHeader.Characteristics & IMAGE_FILE_DLL);
     const auto& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_EXPORT];
     auto* exports = reinterpret_cast<IMAGE_EXPORT_DIRECTORY*>(base + directory.VirtualAddress);
-    EXPECT_EQ(4u, exports->NumberOfNames);
-    EXPECT_EQ(4u, exports->NumberOfFunctions);
+    EXPECT_EQ(5u, exports->NumberOfNames);
+    EXPECT_EQ(5u, exports->NumberOfFunctions);
     EXPECT_EQ(1u, exports->Base);
 }
 

@@ -1,6 +1,7 @@
 // Registration as installers and regsvr32 drive it, checked in the registry itself.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <map>
 #include <string>
 
@@ -61,6 +62,26 @@ std::map<std::wstring, std::wstring> SnapshotAll()
     return all;
 }
 
+// The registration's keys under the user's own classes, as stress::RegistrationText() gives the machine's.
+std::string UserRegistrationText()
+{
+    HKEY root = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, KEY_READ, &root) != ERROR_SUCCESS)
+        return "no user classes";
+    std::string text = stress::RegistrationText(root);
+    RegCloseKey(root);
+    return text;
+}
+
+bool PointUserRegistrationElsewhere(const wchar_t* otherPath)
+{
+    HKEY root = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, KEY_READ, &root) != ERROR_SUCCESS) return false;
+    const bool pointed = stress::PointRegistrationElsewhere(otherPath, root);
+    RegCloseKey(root);
+    return pointed;
+}
+
 class Registration : public ::testing::Test {
 protected:
     void SetUp() override
@@ -68,9 +89,10 @@ protected:
         ASSERT_NE(nullptr, module_.Handle());
         ASSERT_EQ(S_OK, CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
     }
-    // Leaves the DLL registered for the tests that follow.
+    // Leaves the DLL registered for the tests that follow, and not for the user alone.
     void TearDown() override
     {
+        EXPECT_EQ(S_OK, module_.Install(FALSE, L"user"));
         EXPECT_EQ(S_OK, module_.RegisterServer());
         CoUninitialize();
     }
@@ -157,6 +179,38 @@ TEST_F(Registration, AFailedReRegistrationKeepsThePreviousRegistration)
     ASSERT_EQ(ERROR_SUCCESS, RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgIdKey.c_str()));
 }
 
+// Per-user registration writes what machine registration writes, under the user's own root, and
+// neither touches the other's entries.
+TEST_F(Registration, PerUserHoldsTheMachineEntriesAndLeavesTheMachinesAlone)
+{
+    ASSERT_EQ(S_OK, module_.RegisterServer());
+    const std::string machine = stress::RegistrationText(), userClasses = stress::UserClassesText();
+    ASSERT_EQ(S_OK, module_.Install(TRUE, L"user"));
+    EXPECT_EQ(machine, UserRegistrationText());
+    EXPECT_EQ(machine, stress::RegistrationText());
+
+    ASSERT_EQ(S_OK, module_.UnregisterServer());
+    EXPECT_EQ(machine, UserRegistrationText());
+    ASSERT_EQ(S_OK, module_.RegisterServer());
+    ASSERT_EQ(S_OK, module_.Install(FALSE, L"user"));
+    EXPECT_EQ(machine, stress::RegistrationText());
+    EXPECT_EQ(userClasses, stress::UserClassesText()) << "unregistering for the user left something behind";
+    EXPECT_EQ(S_OK, module_.Install(FALSE, L"user"));
+}
+
+TEST_F(Registration, DllInstallRefusesEveryOtherCommandLine)
+{
+    const std::string machine = stress::RegistrationText(), userClasses = stress::UserClassesText();
+    for (const wchar_t* line : {static_cast<const wchar_t*>(nullptr), L"", L"USER", L"users", L" user", L"user ",
+                                L"/i:user", L"machine", L"all"}) {
+        for (BOOL install : {TRUE, FALSE}) {
+            EXPECT_EQ(E_INVALIDARG, module_.Install(install, line)) << (line ? line : L"(null)") << " " << install;
+        }
+    }
+    EXPECT_EQ(machine, stress::RegistrationText());
+    EXPECT_EQ(userClasses, stress::UserClassesText());
+}
+
 // A second copy of the DLL elsewhere on disk, loaded beside the first.
 class OtherCopy {
 public:
@@ -214,66 +268,75 @@ TEST_F(Registration, AFailedRegistrationOfAnotherCopyLeavesTheRegisteredOneWhole
 }
 
 enum class Starting { Unregistered, Registered, AnotherCopyRegistered };
+enum class Root { Machine, User };
 
 // Every registry write that registration or unregistration makes (its own and those the system
-// makes for the type library) fails in turn, from each starting state. A call that fails leaves
-// the registry byte for byte as it was; a call that still succeeds (the lost write was already in
-// place) leaves exactly what a call without the failure leaves.
+// makes for the type library) fails in turn, from each starting state, for the machine and for the
+// user. A call that fails leaves the registry byte for byte as it was (for the user, all of the
+// user's classes); a call that still succeeds (the lost write was already in place) leaves exactly
+// what a call without the failure leaves.
 class RegistryWriteFailures : public Registration {
 protected:
-    bool Prepare(Starting state)
+    HRESULT Run(Root root, bool registering)
     {
-        if (state == Starting::Unregistered) return module_.UnregisterServer() == S_OK;
-        if (module_.RegisterServer() != S_OK) return false;
-        return state == Starting::Registered || stress::PointRegistrationElsewhere(L"C:\\elsewhere\\Quillpost.dll");
+        if (root == Root::User) return module_.Install(registering, L"user");
+        return registering ? module_.RegisterServer() : module_.UnregisterServer();
+    }
+    static std::string Text(Root root)
+    {
+        return root == Root::User ? stress::UserClassesText() : stress::RegistrationText();
+    }
+    bool Prepare(Root root, Starting state)
+    {
+        if (state == Starting::Unregistered) return Run(root, false) == S_OK;
+        if (Run(root, true) != S_OK) return false;
+        constexpr wchar_t kElsewhere[] = L"C:\\elsewhere\\Quillpost.dll";
+        return state == Starting::Registered || (root == Root::User ? PointUserRegistrationElsewhere(kElsewhere)
+                                                                     : stress::PointRegistrationElsewhere(kElsewhere));
     }
 
-    void FailEachWrite(Starting state, bool registering)
+    void FailEachWrite(Root root, bool registering)
     {
         stress::ImportFaults faults(stress::FaultFamily::RegistryWrites,
                                     {module_.Handle(), GetModuleHandleW(L"oleaut32.dll")});
         ASSERT_TRUE(faults.Ready()) << "not imported: " << faults.Missing();
-        auto operation = [&] { return registering ? module_.RegisterServer() : module_.UnregisterServer(); };
-        ASSERT_TRUE(Prepare(state));
-        faults.Arm(0);
-        ASSERT_EQ(S_OK, operation());
-        const long writes = faults.Calls();
-        const std::string withoutFailure = stress::RegistrationText();
-        ASSERT_GT(writes, 0);
-        for (long failAt = 1; failAt <= writes; ++failAt) {
+        long injected = 0, unchanged = 0;
+        for (Starting state : {Starting::Unregistered, Starting::Registered, Starting::AnotherCopyRegistered}) {
+            SCOPED_TRACE(static_cast<int>(state));
+            ASSERT_TRUE(Prepare(root, state));
             faults.Arm(0);
-            ASSERT_TRUE(Prepare(state));
-            const std::string before = stress::RegistrationText();
-            faults.Arm(failAt);
-            const HRESULT hr = operation();
-            ASSERT_TRUE(faults.Fired()) << "write " << failAt;
-            faults.Arm(0);
-            const std::string after = stress::RegistrationText();
-            if (FAILED(hr)) {
-                EXPECT_EQ(before, after) << "write " << failAt << " of " << writes << " failed: registry changed";
-            } else {
-                EXPECT_EQ(withoutFailure, after) << "write " << failAt << " of " << writes
-                                                 << " failed yet the call succeeded with entries missing";
+            ASSERT_EQ(S_OK, Run(root, registering));
+            const long writes = faults.Calls();
+            const std::string withoutFailure = Text(root);  // no writes at all: nothing of ours for the user
+            for (long failAt = 1; failAt <= writes; ++failAt, ++injected) {
+                faults.Arm(0);
+                ASSERT_TRUE(Prepare(root, state));
+                const std::string before = Text(root);
+                faults.Arm(failAt);
+                const HRESULT hr = Run(root, registering);
+                ASSERT_TRUE(faults.Fired()) << "write " << failAt;
+                faults.Arm(0);
+                const std::string after = Text(root);
+                if (FAILED(hr)) {
+                    unchanged += before == after;
+                    EXPECT_EQ(before, after) << "write " << failAt << " of " << writes << " failed: registry changed";
+                } else {
+                    EXPECT_EQ(withoutFailure, after) << "write " << failAt << " of " << writes
+                                                     << " failed yet the call succeeded with entries missing";
+                }
             }
         }
+        EXPECT_GT(injected, 0);
+        std::printf("%s %s: %ld writes failed in turn, %ld answered with a failure and the registry unchanged\n",
+                    root == Root::User ? "per-user" : "machine", registering ? "registration" : "unregistration",
+                    injected, unchanged);
     }
 };
 
-TEST_F(RegistryWriteFailures, Registering)
-{
-    for (Starting state : {Starting::Unregistered, Starting::Registered, Starting::AnotherCopyRegistered}) {
-        SCOPED_TRACE(static_cast<int>(state));
-        FailEachWrite(state, true);
-    }
-}
-
-TEST_F(RegistryWriteFailures, Unregistering)
-{
-    for (Starting state : {Starting::Unregistered, Starting::Registered, Starting::AnotherCopyRegistered}) {
-        SCOPED_TRACE(static_cast<int>(state));
-        FailEachWrite(state, false);
-    }
-}
+TEST_F(RegistryWriteFailures, Registering) { FailEachWrite(Root::Machine, true); }
+TEST_F(RegistryWriteFailures, Unregistering) { FailEachWrite(Root::Machine, false); }
+TEST_F(RegistryWriteFailures, RegisteringForTheUser) { FailEachWrite(Root::User, true); }
+TEST_F(RegistryWriteFailures, UnregisteringForTheUser) { FailEachWrite(Root::User, false); }
 
 TEST_F(Registration, Regsvr32RegistersAndUnregisters)
 {

@@ -29,6 +29,11 @@ HRESULT PluginModule::UnregisterServer() const
     return Export<HRESULT(STDAPICALLTYPE*)()>("DllUnregisterServer")();
 }
 
+HRESULT PluginModule::Install(BOOL install, const wchar_t* commandLine) const
+{
+    return Export<HRESULT(STDAPICALLTYPE*)(BOOL, PCWSTR)>("DllInstall")(install, commandLine);
+}
+
 DWORD RunProgram(const std::wstring& commandLine)
 {
     std::wstring mutableLine = commandLine;

@@ -25,6 +25,7 @@ public:
     HRESULT GetClassObject(REFCLSID clsid, REFIID riid, void** out) const;
     HRESULT RegisterServer() const;
     HRESULT UnregisterServer() const;
+    HRESULT Install(BOOL install, const wchar_t* commandLine) const;
 
 private:
     template <typename Function>
