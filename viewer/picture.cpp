@@ -161,8 +161,10 @@ bool TakeSkin(State& state, int dpi)
     if (!brush) return false;
     state.headingBrush.Reset(brush.Release());
     state.skin.Reset(skin.Release());
+    BITMAP made{};
+    GetObjectW(state.skin.Get(), sizeof(made), &made);
     state.dpi = dpi;
-    state.skinSize = skin::PictureSize(dpi);
+    state.skinSize = {made.bmWidth, made.bmHeight};
     return true;
 }
 

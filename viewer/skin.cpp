@@ -4,6 +4,8 @@
 #include <cstring>
 #include <initializer_list>
 #include <iterator>
+#include <memory>
+#include <new>
 
 #include "base/raii.h"
 #include "base/twips.h"
@@ -194,38 +196,52 @@ int Coverage(int from, int to, int dpi)
     return std::max(overlap, 0);
 }
 
-// The source pixels that destination pixel `to` covers: [first, last].
-void Span(int to, int dpi, int sourceSize, int* first, int* last)
+// Where one destination pixel takes its colour from on one axis: up to three source pixels
+// from `first` on (a destination pixel spans at most 96/dpi + 1 of them, and the smallest DPI
+// scaled to is 48), each with its coverage in 96ths.
+struct Taps {
+    int first;
+    int weights[3];
+};
+
+Taps TapsFor(int to, int dpi, int sourceSize)
 {
-    *first = to * kLayoutDpi / dpi;
-    *last = std::min(((to + 1) * kLayoutDpi + dpi - 1) / dpi - 1, sourceSize - 1);
+    Taps taps{to * kLayoutDpi / dpi, {}};
+    for (int tap = 0; tap < 3 && taps.first + tap < sourceSize; ++tap)
+        taps.weights[tap] = Coverage(taps.first + tap, to, dpi);
+    return taps;
 }
 
 // Area averaging: each destination pixel is the mean of the picture under it, weighted by how
-// much of it each source pixel covers. Both images are 24-bit bottom-up DIB bits.
-void ScaleByArea(const BYTE* source, int sourceStride, BYTE* target, SIZE size, int targetStride, int dpi)
+// much of it each source pixel covers. Both images are 24-bit bottom-up DIB bits. False when
+// there is no memory for the columns' taps.
+bool ScaleByArea(const BYTE* source, BYTE* target, SIZE size, int targetStride, int dpi)
 {
-    int rowSums[kWidth * 3];  // one destination row's vertical blend, in 96ths
+    std::unique_ptr<Taps[]> columns(new (std::nothrow) Taps[size.cx]);
+    if (!columns) return false;
+    for (int x = 0; x < size.cx; ++x) columns[x] = TapsFor(x, dpi, kWidth);
+    int rowSums[(kWidth + 2) * 3];  // one destination row's vertical blend, in 96ths; two spare pixels
     for (int y = 0; y < size.cy; ++y) {
-        int top = 0, bottom = 0;
-        Span(y, dpi, kHeight, &top, &bottom);
+        const Taps rows = TapsFor(y, dpi, kHeight);
         std::fill(std::begin(rowSums), std::end(rowSums), 0);
-        for (int from = top; from <= bottom; ++from) {
-            const int weight = Coverage(from, y, dpi);
-            const BYTE* row = source + std::size_t{static_cast<unsigned>(sourceStride)} * (kHeight - 1 - from);
+        for (int tap = 0; tap < 3; ++tap) {
+            const int weight = rows.weights[tap];
+            if (weight == 0) continue;
+            const BYTE* row = source + std::size_t{kRowBytes} * (kHeight - 1 - (rows.first + tap));
             for (int i = 0; i < kWidth * 3; ++i) rowSums[i] += weight * row[i];
         }
         BYTE* out = target + std::size_t{static_cast<unsigned>(targetStride)} * (size.cy - 1 - y);
         for (int x = 0; x < size.cx; ++x) {
-            int left = 0, right = 0;
-            Span(x, dpi, kWidth, &left, &right);
+            const Taps& taps = columns[x];
+            const int* from = rowSums + taps.first * 3;
             for (int channel = 0; channel < 3; ++channel) {
-                int sum = 0;
-                for (int from = left; from <= right; ++from) sum += Coverage(from, x, dpi) * rowSums[from * 3 + channel];
+                const int sum = taps.weights[0] * from[channel] + taps.weights[1] * from[3 + channel] +
+                                taps.weights[2] * from[6 + channel];
                 out[x * 3 + channel] = static_cast<BYTE>((sum + kLayoutDpi * kLayoutDpi / 2) / (kLayoutDpi * kLayoutDpi));
             }
         }
     }
+    return true;
 }
 
 }  // namespace
@@ -238,18 +254,19 @@ HBITMAP CreateBitmap(int dpi)
     UniqueBitmap drawn(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0));
     if (!drawn) return nullptr;
     Draw(static_cast<BYTE*>(bits));
-    if (dpi == kLayoutDpi || dpi <= 0) return drawn.Release();
+    if (dpi == kLayoutDpi || dpi < kLayoutDpi / 2) return drawn.Release();  // below 48 dpi: no smaller picture
     const SIZE size = PictureSize(dpi);
     info.bmiHeader.biWidth = size.cx;
     info.bmiHeader.biHeight = size.cy;
     info.bmiHeader.biSizeImage = 0;
     void* scaledBits = nullptr;
-    HBITMAP scaled = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &scaledBits, nullptr, 0);
+    UniqueBitmap scaled(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &scaledBits, nullptr, 0));
     if (!scaled) return nullptr;
-    ScaleByArea(static_cast<const BYTE*>(bits), kRowBytes, static_cast<BYTE*>(scaledBits), size,
-                (size.cx * 3 + 3) / 4 * 4, dpi);
+    if (!ScaleByArea(static_cast<const BYTE*>(bits), static_cast<BYTE*>(scaledBits), size,
+                     (size.cx * 3 + 3) / 4 * 4, dpi))
+        return nullptr;
     GdiFlush();  // the section's bits are written behind GDI's back
-    return scaled;
+    return scaled.Release();
 }
 
 }  // namespace quillpost::skin
