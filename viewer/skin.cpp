@@ -220,9 +220,29 @@ bool ScaleByArea(const BYTE* source, BYTE* target, SIZE size, int targetStride, 
     std::unique_ptr<Taps[]> columns(new (std::nothrow) Taps[size.cx]);
     if (!columns) return false;
     for (int x = 0; x < size.cx; ++x) columns[x] = TapsFor(x, dpi, kWidth);
+    // Most of the picture's rows repeat the one above (the white pane between the frame lines):
+    // a destination row whose source rows all repeat the same row as the row before it is a copy.
+    short runOf[kHeight];
+    for (int row = 0; row < kHeight; ++row) {
+        const bool repeats = row > 0 && std::memcmp(source + std::size_t{kRowBytes} * (kHeight - 1 - row),
+                                                    source + std::size_t{kRowBytes} * (kHeight - row), kRowBytes) == 0;
+        runOf[row] = static_cast<short>(repeats ? runOf[row - 1] : row);
+    }
+    const std::size_t outBytes = std::size_t{static_cast<unsigned>(targetStride)};
+    int previousRun = -1;
     int rowSums[(kWidth + 2) * 3];  // one destination row's vertical blend, in 96ths; two spare pixels
     for (int y = 0; y < size.cy; ++y) {
         const Taps rows = TapsFor(y, dpi, kHeight);
+        BYTE* out = target + outBytes * (size.cy - 1 - y);
+        int run = runOf[rows.first];
+        for (int tap = 1; tap < 3; ++tap) {
+            if (rows.weights[tap] && runOf[rows.first + tap] != run) run = -1;
+        }
+        if (run >= 0 && run == previousRun) {
+            std::memcpy(out, out + outBytes, outBytes);  // the row above, stored after this one
+            continue;
+        }
+        previousRun = run;
         std::fill(std::begin(rowSums), std::end(rowSums), 0);
         for (int tap = 0; tap < 3; ++tap) {
             const int weight = rows.weights[tap];
@@ -230,7 +250,6 @@ bool ScaleByArea(const BYTE* source, BYTE* target, SIZE size, int targetStride, 
             const BYTE* row = source + std::size_t{kRowBytes} * (kHeight - 1 - (rows.first + tap));
             for (int i = 0; i < kWidth * 3; ++i) rowSums[i] += weight * row[i];
         }
-        BYTE* out = target + std::size_t{static_cast<unsigned>(targetStride)} * (size.cy - 1 - y);
         for (int x = 0; x < size.cx; ++x) {
             const Taps& taps = columns[x];
             const int* from = rowSums + taps.first * 3;
