@@ -111,15 +111,26 @@ bool NoOtherThreadInImage()
 
 LONG Read(const LONG& value) { return InterlockedCompareExchange(const_cast<LONG*>(&value), 0, 0); }
 
+// g_scopesEntered when every thread was last seen outside the image (under g_givingBack).
+LONG g_clearAt = -1;
+
 // Polls the two conditions of the rule above: it waits for facts, not for an amount of time.
 void WaitUntilNoThreadRunsOurCode()
 {
     for (;; Sleep(1)) {
         if (Read(g_runningScopes) != 0) continue;
         const LONG entered = Read(g_scopesEntered);
+        // No scope has begun since then: no thread can have come back in, and none is stopped
+        // again. References given back together (a closed window's, its hook's, its browser
+        // site's and frame's) so stop the host's threads once: every stop is a moment in which a
+        // host that exits its process meanwhile can lose the thread that would resume them.
+        if (entered == g_clearAt) return;
         if (!NoOtherThreadInImage()) continue;
         // A scope begun during the reading may have been left again behind it.
-        if (Read(g_runningScopes) == 0 && Read(g_scopesEntered) == entered) return;
+        if (Read(g_runningScopes) == 0 && Read(g_scopesEntered) == entered) {
+            g_clearAt = entered;
+            return;
+        }
     }
 }
 
