@@ -15,8 +15,10 @@ namespace quillpost {
 // Lent to the control, which may call it after the window has gone: it keeps the module.
 class BrowserSite final : public ComObject<BrowserSite, ModuleKeep, IOleClientSite, IOleInPlaceSite> {
 public:
-    // `container` is the window the control lives in; `position` its rectangle there.
-    static HRESULT Create(HWND container, const RECT& position, Microsoft::WRL::ComPtr<BrowserSite>* out);
+    // `container` is the window the control lives in; `position` its rectangle there; `frame` the
+    // frame the control is told of.
+    static HRESULT Create(HWND container, const RECT& position, Microsoft::WRL::ComPtr<IOleInPlaceFrame> frame,
+                          Microsoft::WRL::ComPtr<BrowserSite>* out);
     // Ambient properties, UI handler and the rest are optional: the control's defaults suit us.
     static std::span<const InterfaceRow> Interfaces();
 

@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include <cstring>
+#include <iterator>
 #include <new>
 
 #include "base/gdi_object.h"
@@ -25,12 +26,10 @@ constexpr int kSliceHeight = kTitleStripBottom + 1;
 constexpr RECT kHeadingArea = form1_layout::PixelRect(form1_layout::kLabel1);
 static_assert(kHeadingArea.bottom <= kSliceHeight, "the heading must lie within the title strip");
 
-enum class Glyph { None, Minimize, Close };
-
 struct State {
     UniqueBitmap skin;
     UniqueBrush headingBrush;  // paints the label with the strip behind it
-    Glyph pressed = Glyph::None;
+    const form::DrawnButton* pressed = nullptr;
     bool dragging = false;
     POINT dragCursor{};  // screen position where the drag began
     POINT dragWindow{};  // window position when the drag began
@@ -40,12 +39,14 @@ State* StateOf(HWND window) { return reinterpret_cast<State*>(GetWindowLongPtrW(
 
 bool Contains(const RECT& rect, POINT point) { return PtInRect(&rect, point) != FALSE; }
 
-// Image1 is stored after Image2, so it lies on top where they meet.
-Glyph GlyphAt(POINT point)
+// The drawn button under the point: the last one listed lies on top where they meet.
+const form::DrawnButton* ButtonAt(POINT point)
 {
-    if (Contains(form1_layout::PixelRect(form1_layout::kImage1), point)) return Glyph::Close;
-    if (Contains(form1_layout::PixelRect(form1_layout::kImage2), point)) return Glyph::Minimize;
-    return Glyph::None;
+    const auto& buttons = form1_layout::kDrawnButtons;
+    for (auto button = std::rbegin(buttons); button != std::rend(buttons); ++button) {
+        if (Contains(form1_layout::PixelRect(*button->area), point)) return &*button;
+    }
+    return nullptr;
 }
 
 void Paint(HWND window)
@@ -99,23 +100,22 @@ void Drag(HWND window, const State* state)
 void ButtonDown(HWND window, POINT point)
 {
     State* state = StateOf(window);
-    state->pressed = GlyphAt(point);
-    if (state->pressed != Glyph::None) {
+    state->pressed = ButtonAt(point);
+    if (state->pressed) {
         SetCapture(window);
     } else if (point.y <= kTitleStripBottom) {
         BeginDrag(window, state);
     }
 }
 
-// A glyph acts when the button goes up over the glyph it went down on, like a button.
+// A glyph acts when the mouse button goes up over the glyph it went down on, like a button.
 void ButtonUp(HWND window, POINT point)
 {
     State* state = StateOf(window);
-    const Glyph pressed = state->pressed;
+    const form::DrawnButton* pressed = state->pressed;
     ReleaseCapture();  // clears the state through WM_CAPTURECHANGED
-    if (pressed == Glyph::None || GlyphAt(point) != pressed) return;
-    const WPARAM command = pressed == Glyph::Close ? SC_CLOSE : SC_MINIMIZE;
-    PostMessageW(GetAncestor(window, GA_ROOT), WM_SYSCOMMAND, command, 0);
+    if (!pressed || ButtonAt(point) != pressed) return;
+    PostMessageW(GetAncestor(window, GA_ROOT), WM_SYSCOMMAND, pressed->command, 0);
 }
 
 // A pattern brush of the strip's slice at the heading's left edge, cut from the skin's own
@@ -182,7 +182,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         ButtonUp(window, point);
         return 0;
     case WM_CAPTURECHANGED:
-        StateOf(window)->pressed = Glyph::None;
+        StateOf(window)->pressed = nullptr;
         StateOf(window)->dragging = false;
         return 0;
     }

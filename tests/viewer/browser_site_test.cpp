@@ -1,6 +1,7 @@
 // The container side of the browser, called as the control calls it.
 #include <gtest/gtest.h>
 
+#include "viewer/browser_frame.h"
 #include "viewer/browser_site.h"
 
 namespace quillpost::testing {
@@ -11,7 +12,12 @@ IOleInPlaceUIWindow* const kGarbageDocument = reinterpret_cast<IOleInPlaceUIWind
 
 class BrowserSiteContext : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_EQ(S_OK, BrowserSite::Create(GetDesktopWindow(), {8, 32, 561, 497}, &site_)); }
+    void SetUp() override
+    {
+        Microsoft::WRL::ComPtr<BrowserFrame> frame;
+        ASSERT_EQ(S_OK, BrowserFrame::Create(GetDesktopWindow(), &frame));
+        ASSERT_EQ(S_OK, BrowserSite::Create(GetDesktopWindow(), {8, 32, 561, 497}, frame, &site_));
+    }
     Microsoft::WRL::ComPtr<BrowserSite> site_;
 };
 
