@@ -34,6 +34,15 @@ struct ControlRow {
     bool underlined;
 };
 
+// A part of a form's picture that the user presses like a push button: the windowless control
+// that lies over it, the system command a press posts to the form, and its name for assistive
+// technology. Where two meet, the later in a form's list lies on top.
+struct DrawnButton {
+    const wchar_t* name;
+    const ControlRow* area;
+    WPARAM command;
+};
+
 enum class FormFrame {
     Borderless,  // a popup with a taskbar entry; the form draws its own frame
     Sizable,     // title bar, sizing border, minimize and maximize boxes

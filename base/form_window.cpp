@@ -63,7 +63,7 @@ DWORD StandardStyle(const ControlRow& row, bool link)
     constexpr DWORD kCommon = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
     if (row.kind == ControlKind::PushButton) return kCommon | WS_TABSTOP | BS_PUSHBUTTON;
     // A label that answers no click lets the mouse through to what lies under it.
-    return kCommon | SS_LEFT | SS_NOPREFIX | (link ? SS_NOTIFY : 0);
+    return kCommon | SS_LEFT | SS_NOPREFIX | (link ? SS_NOTIFY | WS_TABSTOP : 0);
 }
 
 }  // namespace
@@ -190,8 +190,11 @@ HRESULT FormWindow::CreateFrame()
 {
     // The system places only overlapped windows by default (a popup given CW_USEDEFAULT lands
     // at 0,0), so a borderless form is asked for as an overlapped one and becomes a popup in
-    // WM_NCCREATE, after its place is chosen and before any frame exists.
-    const DWORD style = form_.frame == FormFrame::Sizable ? kSizableStyle : WS_OVERLAPPED | WS_CLIPCHILDREN;
+    // WM_NCCREATE, after its place is chosen and before any frame exists. It has a system menu from
+    // the start: Wine makes a window's menu only for a window created with one, and Alt+Space
+    // opens only that.
+    const DWORD style =
+        form_.frame == FormFrame::Sizable ? kSizableStyle : WS_OVERLAPPED | WS_SYSMENU | WS_CLIPCHILDREN;
     dpi_ = DpiForNewWindow();
     const SIZE client = form::PixelClientSize(form_, dpi_);
     RECT frame{0, 0, client.cx, client.cy};
@@ -209,6 +212,7 @@ HRESULT FormWindow::CreateFrame()
 HRESULT FormWindow::CreateControls()
 {
     std::fill(std::begin(controlWindows_), std::end(controlWindows_), nullptr);
+    focusRow_ = -1;
     for (size_t index = 0; index < controls_.size(); ++index) {
         const ControlRow& row = controls_[index];
         HWND parent = row.parent == form::kOnForm ? window_ : controlWindows_[row.parent];
@@ -229,18 +233,18 @@ HRESULT FormWindow::CreateControl(const ControlRow& row, HWND parent, HWND* crea
     if (row.kind == ControlKind::ImageArea) return S_OK;  // drawn and answered by its container
     if (row.kind != ControlKind::Label && row.kind != ControlKind::PushButton)
         return CreateFormControl(row, parent, created);
-    const bool isButton = row.kind == ControlKind::PushButton;
+    const bool isButton = row.kind == ControlKind::PushButton, isLink = !isButton && IsLink(row);
     const RECT box = ControlRect(row);
-    HWND control = CreateWindowExW(0, isButton ? L"BUTTON" : L"STATIC", row.caption, StandardStyle(row, IsLink(row)),
+    HWND control = CreateWindowExW(0, isButton ? L"BUTTON" : L"STATIC", row.caption, StandardStyle(row, isLink),
                                    box.left, box.top, box.right - box.left, box.bottom - box.top, parent,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(RowIndex(row) + 1)),
                                    ModuleInstance(), nullptr);
     if (!control) return Fail(LastError(), L"'s control ", row.name, L" could not be created");
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(Font(row.underlined)), FALSE);
-    if (isButton) {
-        // The button keeps the focus, so it is where Escape and Enter arrive.
+    if (isButton || isLink) {
+        // The controls that hold the focus are where Tab, Escape, Enter and Space arrive.
         SetWindowLongPtrW(control, GWLP_USERDATA, GetWindowLongPtrW(control, GWLP_WNDPROC));
-        SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FormWindow::ButtonProc));
+        SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FormWindow::ControlProc));
     }
     *created = control;
     return S_OK;
@@ -297,14 +301,6 @@ int FormWindow::RowIndex(const ControlRow& row) const
 {
     if (controls_.empty() || &row < controls_.data() || &row >= controls_.data() + controls_.size()) return -1;
     return static_cast<int>(&row - controls_.data());
-}
-
-HWND FormWindow::FocusControl() const
-{
-    for (size_t index = 0; index < controls_.size(); ++index) {
-        if (controls_[index].kind == ControlKind::PushButton) return controlWindows_[index];
-    }
-    return nullptr;
 }
 
 void FormWindow::OnDpiChanged(int dpi, const RECT& suggested)

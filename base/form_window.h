@@ -82,10 +82,18 @@ protected:
     virtual void OnUnload() {}
     // A click on a push button, or on a label the form answers clicks of.
     virtual void OnClick(const form::ControlRow&) {}
-    // Labels the form answers clicks of: they show the hand cursor.
+    // Labels the form answers clicks of: they show the hand cursor, and take the focus after the
+    // table's own tab stops.
     virtual bool IsLink(const form::ControlRow&) const { return false; }
+    // Gives the focus to a control's window; a hosted control may want more than SetFocus.
+    virtual void FocusControl(const form::ControlRow&, HWND control) { SetFocus(control); }
+    // For assistive technology (form_accessible.cpp): the label whose text names the form (else
+    // its caption), and the parts of its picture that act like push buttons.
+    virtual const form::ControlRow* NameLabel() const { return nullptr; }
+    virtual std::span<const form::DrawnButton> DrawnButtons() const { return {}; }
 
 private:
+    friend class FormAccessible;
     enum class Stage { Unloaded, Loading, Loaded, Unloading };
 
     HRESULT Load();
@@ -105,11 +113,17 @@ private:
     void OnDestroyed();
     void OnDpiChanged(int dpi, const RECT& suggested);
     int RowIndex(const form::ControlRow& row) const;
-    HWND FocusControl() const;
+
+    // The keyboard (form_keyboard.cpp): the host's loop does no dialog navigation.
+    int TabStops(int (&rows)[form::kMaxControls]) const;
+    bool PassFocusOn();
+    bool OnControlKey(HWND control, int row, WPARAM key, LPARAM keyData);
+    // WM_GETOBJECT for the form (kOnForm) or a link label (form_accessible.cpp); 0: the system's.
+    LRESULT AnswerAccessible(int row, WPARAM flags, LPARAM objectId);
 
     void OnComEnding() override;
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK ButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK ControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
 
     const form::FormRow& form_;
     std::span<const form::ControlRow> controls_;
@@ -121,6 +135,7 @@ private:
     int dpi_ = kLayoutDpi;
     std::optional<ModuleKeep> keep_;  // while the window exists
     HWND controlWindows_[form::kMaxControls] = {};  // by row; nullptr for windowless controls
+    int focusRow_ = -1;  // the control that last had the focus, given it again on activation
     UniqueFont regularFont_;
     UniqueFont underlinedFont_;
     BoundedText<256> failedStep_;

@@ -66,11 +66,11 @@ LRESULT FormWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM l
         if (OnSetCursor(reinterpret_cast<HWND>(wParam), LOWORD(lParam))) return TRUE;
         break;
     case WM_SETFOCUS:
-        // Activation gives the focus to the frame; only a push button can hold it.
-        if (HWND focus = FocusControl()) {
-            SetFocus(focus);
-            return 0;
-        }
+        // Activation gives the focus to the frame, which passes it on to a control.
+        if (PassFocusOn()) return 0;
+        break;
+    case WM_GETOBJECT:
+        if (LRESULT answer = AnswerAccessible(form::kOnForm, wParam, lParam)) return answer;
         break;
     case WM_CLOSE:
         OnClose();
@@ -132,21 +132,6 @@ void FormWindow::OnDestroyed()
     UnwatchComEnd(this);
     stage_ = Stage::Unloaded;
     keep_.reset();
-}
-
-LRESULT CALLBACK FormWindow::ButtonProc(HWND button, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    ModuleHold hold;
-    const auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(button, GWLP_USERDATA));
-    if (message == WM_KEYDOWN && wParam == VK_ESCAPE) {
-        PostMessageW(GetAncestor(button, GA_ROOT), WM_CLOSE, 0, 0);
-        return 0;
-    }
-    if (message == WM_KEYDOWN && wParam == VK_RETURN) {
-        SendMessageW(button, BM_CLICK, 0, 0);
-        return 0;
-    }
-    return CallWindowProcW(original, button, message, wParam, lParam);
 }
 
 }  // namespace quillpost

@@ -1,4 +1,5 @@
-// A memory DC that draws into a bitmap for one scope; the owners of GDI objects are in raii.h.
+// DCs for one scope (a memory DC that draws into a bitmap, a window's DC); the owners of GDI
+// objects are in raii.h.
 #pragma once
 
 #include <windows.h>
@@ -27,6 +28,23 @@ public:
 private:
     HDC dc_;
     HGDIOBJ previous_ = nullptr;
+};
+
+// A window's DC, given back when the scope ends.
+class WindowDc {
+public:
+    explicit WindowDc(HWND window) : window_(window), dc_(GetDC(window)) {}
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    ~WindowDc()
+    {
+        if (dc_) ReleaseDC(window_, dc_);
+    }
+    HDC Get() const { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
 };
 
 }  // namespace quillpost

@@ -41,6 +41,13 @@ public:
         return S_OK;
     }
 
+    // This thread's instance, or nullptr: none is created.
+    Form* Find() const
+    {
+        auto* node = static_cast<Node*>(slot_.Value());
+        return node ? &node->form : nullptr;
+    }
+
     // The thread is ending. A form whose window still exists (the thread never ended its COM)
     // is abandoned to the system and its memory kept, since the window may still call it.
     void ReleaseThisThread()

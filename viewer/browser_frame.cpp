@@ -1,15 +1,10 @@
 #include "viewer/browser_frame.h"
 
-#include <utility>
-
 namespace quillpost {
 
-HRESULT BrowserFrame::Create(HWND topLevel, Microsoft::WRL::ComPtr<IOleInPlaceFrame>* out)
+HRESULT BrowserFrame::Create(HWND topLevel, Microsoft::WRL::ComPtr<BrowserFrame>* out)
 {
-    Microsoft::WRL::ComPtr<BrowserFrame> frame;
-    if (HRESULT hr = MakeComObject(frame, topLevel); FAILED(hr)) return hr;
-    *out = std::move(frame);
-    return S_OK;
+    return MakeComObject(*out, topLevel);
 }
 
 std::span<const InterfaceRow> BrowserFrame::Interfaces()

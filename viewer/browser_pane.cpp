@@ -30,7 +30,10 @@ HRESULT BrowserPane::Open(HWND container, const RECT& position, HWND* window)
 
 HRESULT BrowserPane::Activate(HWND container, const RECT& position, HWND* window)
 {
-    if (HRESULT hr = BrowserSite::Create(container, position, &site_); FAILED(hr)) return hr;
+    container_ = container;
+    position_ = position;
+    if (HRESULT hr = BrowserFrame::Create(GetAncestor(container, GA_ROOT), &frame_); FAILED(hr)) return hr;
+    if (HRESULT hr = BrowserSite::Create(container, position, frame_, &site_); FAILED(hr)) return hr;
     HRESULT hr = CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&control_));
     if (FAILED(hr)) return hr;
     // Without a client site the control accepts Navigate but requests nothing.
@@ -41,7 +44,9 @@ HRESULT BrowserPane::Activate(HWND container, const RECT& position, HWND* window
         return hr;
     Microsoft::WRL::ComPtr<IOleInPlaceObject> inPlace;
     if (hr = control_.As(&inPlace); FAILED(hr)) return hr;
-    return inPlace->GetWindow(window);
+    if (hr = inPlace->GetWindow(window); FAILED(hr)) return hr;
+    window_ = *window;
+    return S_OK;
 }
 
 void BrowserPane::Move(const RECT& position)
@@ -68,8 +73,30 @@ HRESULT BrowserPane::Navigate(std::wstring_view address)
     return browser->Navigate(text.Get(), &omitted, &omitted, &omitted, &omitted);
 }
 
+void BrowserPane::Focus()
+{
+    if (!control_) return;
+    // The verb that gives an object in place the focus (and makes its active object known). A
+    // control already in place may only show itself for it, as Wine's does: then its window is
+    // given the focus.
+    RECT area = position_;
+    control_->DoVerb(OLEIVERB_UIACTIVATE, nullptr, site_.Get(), 0, container_, &area);
+    const HWND focus = GetFocus();
+    if (window_ && focus != window_ && !IsChild(window_, focus)) SetFocus(window_);
+}
+
+bool BrowserPane::TranslateAccelerator(MSG& message)
+{
+    // Keys typed anywhere else on the thread are not the page's.
+    if (!frame_ || !window_ || (message.hwnd != window_ && !IsChild(window_, message.hwnd))) return false;
+    // Held for the call: the control may close the pane inside it.
+    Microsoft::WRL::ComPtr<IOleInPlaceActiveObject> page = frame_->ActiveObject();
+    return page && page->TranslateAccelerator(&message) == S_OK;
+}
+
 void BrowserPane::Close()
 {
+    window_ = nullptr;
     if (control_) {
         Microsoft::WRL::ComPtr<IOleInPlaceObject> inPlace;
         if (SUCCEEDED(control_.As(&inPlace))) inPlace->InPlaceDeactivate();
@@ -77,6 +104,8 @@ void BrowserPane::Close()
         control_->SetClientSite(nullptr);
         control_.Reset();
     }
+    if (frame_) frame_->SetActiveObject(nullptr, nullptr);  // a control that never said so itself
+    frame_.Reset();
     site_.Reset();
 }
 

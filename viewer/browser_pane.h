@@ -7,6 +7,7 @@
 
 #include <string_view>
 
+#include "viewer/browser_frame.h"
 #include "viewer/browser_site.h"
 
 namespace quillpost {
@@ -28,6 +29,13 @@ public:
     // Starts loading `address` in the pane; returns before the page has loaded.
     HRESULT Navigate(std::wstring_view address);
 
+    // Gives the page the keyboard focus.
+    void Focus();
+
+    // Offers a keyboard message to the control's active object while the pane has the focus;
+    // true when the control has handled it, and the message must not be dispatched.
+    bool TranslateAccelerator(MSG& message);
+
     // Deactivates the control and lets go of it and of our site, so nothing of ours is held.
     void Close();
 
@@ -36,6 +44,10 @@ private:
 
     Microsoft::WRL::ComPtr<IOleObject> control_;
     Microsoft::WRL::ComPtr<BrowserSite> site_;
+    Microsoft::WRL::ComPtr<BrowserFrame> frame_;
+    HWND container_ = nullptr;
+    HWND window_ = nullptr;  // the control's
+    RECT position_{};
 };
 
 }  // namespace quillpost

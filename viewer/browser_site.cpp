@@ -2,8 +2,6 @@
 
 #include <utility>
 
-#include "viewer/browser_frame.h"
-
 namespace quillpost {
 
 BrowserSite::BrowserSite(HWND container, const RECT& position, Microsoft::WRL::ComPtr<IOleInPlaceFrame> frame)
@@ -11,10 +9,9 @@ BrowserSite::BrowserSite(HWND container, const RECT& position, Microsoft::WRL::C
 {
 }
 
-HRESULT BrowserSite::Create(HWND container, const RECT& position, Microsoft::WRL::ComPtr<BrowserSite>* out)
+HRESULT BrowserSite::Create(HWND container, const RECT& position, Microsoft::WRL::ComPtr<IOleInPlaceFrame> frame,
+                            Microsoft::WRL::ComPtr<BrowserSite>* out)
 {
-    Microsoft::WRL::ComPtr<IOleInPlaceFrame> frame;
-    if (HRESULT hr = BrowserFrame::Create(GetAncestor(container, GA_ROOT), &frame); FAILED(hr)) return hr;
     return MakeComObject(*out, container, position, std::move(frame));
 }
 

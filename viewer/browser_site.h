@@ -19,8 +19,10 @@ namespace quillpost {
 class BrowserSite final : public ComObject<BrowserSite, ModuleKeep, IOleClientSite, IOleInPlaceSite,
                                            IDocHostUIHandler, IOleCommandTarget> {
 public:
-    // `container` is the window the control lives in; `position` its rectangle there.
-    static HRESULT Create(HWND container, const RECT& position, Microsoft::WRL::ComPtr<BrowserSite>* out);
+    // `container` is the window the control lives in; `position` its rectangle there; `frame` the
+    // frame the control is told of.
+    static HRESULT Create(HWND container, const RECT& position, Microsoft::WRL::ComPtr<IOleInPlaceFrame> frame,
+                          Microsoft::WRL::ComPtr<BrowserSite>* out);
     // Ambient properties, UI handler and the rest are optional: the control's defaults suit us.
     static std::span<const InterfaceRow> Interfaces();
 

@@ -65,12 +65,32 @@ void Form1::PlaceFormControl(const form::ControlRow& row, HWND control, const RE
 
 HRESULT Form1::OnLoad()
 {
+    // Before anything can pump: a window destroyed meanwhile removes it again in OnUnload. Without
+    // it the page still gets every key its window receives, which is not worth failing a show for.
+    keys_.Install();
     if (HRESULT hr = SetHeading(kLoadedHeading); FAILED(hr)) return hr;
     if (HRESULT hr = browser_.Navigate({kForumPageAddress.data(), kForumPageAddress.size() - 1}); FAILED(hr))
         return Fail(hr, L"'s web browser could not ask for the forum page");
     return S_OK;
 }
 
-void Form1::OnUnload() { browser_.Close(); }
+void Form1::OnUnload()
+{
+    keys_.Remove();
+    browser_.Close();
+}
+
+void Form1::FocusControl(const form::ControlRow& row, HWND control)
+{
+    if (&row == &layout::kMain) {
+        browser_.Focus();
+    } else {
+        FormWindow::FocusControl(row, control);
+    }
+}
+
+const form::ControlRow* Form1::NameLabel() const { return &layout::kLabel1; }
+
+std::span<const form::DrawnButton> Form1::DrawnButtons() const { return layout::kDrawnButtons; }
 
 }  // namespace quillpost

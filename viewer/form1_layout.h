@@ -1,5 +1,6 @@
 // The viewer's window and control table, in twips as the layout is drawn. The window core
-// creates the viewer from it; the picture area answers clicks on the image areas by it.
+// creates the viewer from it; the picture area answers clicks on the image areas by it, and
+// assistive technology learns of the drawn buttons from it.
 #pragma once
 
 #include <windows.h>
@@ -36,5 +37,11 @@ inline constexpr const ControlRow& kMain = kControls[1];
 inline constexpr const ControlRow& kLabel1 = kControls[2];
 inline constexpr const ControlRow& kImage2 = kControls[3];  // over the drawn minimize bar
 inline constexpr const ControlRow& kImage1 = kControls[4];  // over the drawn close cross
+
+// The skin's glyphs that act on the window, in the order of their image areas.
+inline constexpr form::DrawnButton kDrawnButtons[] = {
+    {L"Minimize", &kImage2, SC_MINIMIZE},
+    {L"Close", &kImage1, SC_CLOSE},
+};
 
 }  // namespace quillpost::form1_layout

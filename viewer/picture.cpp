@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <new>
 #include <utility>
@@ -28,14 +29,12 @@ constexpr int kSliceWidth = 8;
 static_assert(form1_layout::PixelRect(form1_layout::kLabel1).bottom <= kTitleStripBottom + 1,
               "the heading must lie within the title strip");
 
-enum class Glyph { None, Minimize, Close };
-
 struct State {
     int dpi = kLayoutDpi;
     SIZE skinSize{};
     UniqueBitmap skin;
     UniqueBrush headingBrush;  // paints the label with the strip behind it
-    Glyph pressed = Glyph::None;
+    const form::DrawnButton* pressed = nullptr;
     bool dragging = false;
     POINT dragCursor{};  // screen position where the drag began
     POINT dragWindow{};  // window position when the drag began
@@ -45,12 +44,14 @@ State* StateOf(HWND window) { return reinterpret_cast<State*>(GetWindowLongPtrW(
 
 bool Contains(const RECT& rect, POINT point) { return PtInRect(&rect, point) != FALSE; }
 
-// Image1 is stored after Image2, so it lies on top where they meet.
-Glyph GlyphAt(const State& state, POINT point)
+// The drawn button under the point: the last one listed lies on top where they meet.
+const form::DrawnButton* ButtonAt(const State& state, POINT point)
 {
-    if (Contains(form1_layout::PixelRect(form1_layout::kImage1, state.dpi), point)) return Glyph::Close;
-    if (Contains(form1_layout::PixelRect(form1_layout::kImage2, state.dpi), point)) return Glyph::Minimize;
-    return Glyph::None;
+    const auto& buttons = form1_layout::kDrawnButtons;
+    for (auto button = std::rbegin(buttons); button != std::rend(buttons); ++button) {
+        if (Contains(form1_layout::PixelRect(*button->area, state.dpi), point)) return &*button;
+    }
+    return nullptr;
 }
 
 void Paint(HWND window)
@@ -105,23 +106,22 @@ void Drag(HWND window, const State* state)
 void ButtonDown(HWND window, POINT point)
 {
     State* state = StateOf(window);
-    state->pressed = GlyphAt(*state, point);
-    if (state->pressed != Glyph::None) {
+    state->pressed = ButtonAt(*state, point);
+    if (state->pressed) {
         SetCapture(window);
     } else if (point.y <= ScaledPixels(kTitleStripBottom, state->dpi)) {
         BeginDrag(window, state);
     }
 }
 
-// A glyph acts when the button goes up over the glyph it went down on, like a button.
+// A glyph acts when the mouse button goes up over the glyph it went down on, like a button.
 void ButtonUp(HWND window, POINT point)
 {
     State* state = StateOf(window);
-    const Glyph pressed = state->pressed;
+    const form::DrawnButton* pressed = state->pressed;
     ReleaseCapture();  // clears the state through WM_CAPTURECHANGED
-    if (pressed == Glyph::None || GlyphAt(*state, point) != pressed) return;
-    const WPARAM command = pressed == Glyph::Close ? SC_CLOSE : SC_MINIMIZE;
-    PostMessageW(GetAncestor(window, GA_ROOT), WM_SYSCOMMAND, command, 0);
+    if (!pressed || ButtonAt(*state, point) != pressed) return;
+    PostMessageW(GetAncestor(window, GA_ROOT), WM_SYSCOMMAND, pressed->command, 0);
 }
 
 // A pattern brush of the strip's slice at the heading's left edge, cut from the skin's own
@@ -214,7 +214,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         ButtonUp(window, point);
         return 0;
     case WM_CAPTURECHANGED:
-        StateOf(window)->pressed = Glyph::None;
+        StateOf(window)->pressed = nullptr;
         StateOf(window)->dragging = false;
         return 0;
     }

@@ -11,6 +11,10 @@ class Form1;
 // there is none. E_OUTOFMEMORY with *out = nullptr on failure.
 HRESULT GetViewerWindow(Form1** out);
 
+// Offers a keyboard message to this thread's viewer, if it has one (accelerator_hook.h); true
+// when the page has used it.
+bool TranslateViewerAccelerator(MSG& message);
+
 // For the module's entry point: a thread that ends, and the module freed. They free
 // memory only.
 void ReleaseThreadViewer();

@@ -1,13 +1,16 @@
-// The link labels end to end: real clicks, and a recording stand-in explorer.exe beside this program
-// that writes down each command line it is started with and the window style it is asked for.
+// The link labels end to end: real clicks and keys, a screen reader through oleacc, and a recording
+// stand-in explorer.exe beside this program that writes down each command line it is started with
+// and the window style it is asked for.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "about_window.h"
 #include "base/addresses.h"
 #include "explorer_records.h"
+#include "support/accessibility.h"
 #include "support/com_test.h"
 #include "support/platform.h"
 #include "support/windows.h"
@@ -46,10 +49,87 @@ protected:
         ClickAt(ScreenCenter(control));
     }
 
+    // Waits for one more program; true when those started so far had the command lines expected.
+    bool NextStarts(const std::wstring& commandLine)
+    {
+        expected_.push_back(commandLine);
+        std::vector<std::wstring> started;
+        for (const LaunchRecord& record : records_.WaitFor(expected_.size())) started.push_back(record.commandLine);
+        std::vector<std::wstring> expected = expected_;
+        std::sort(started.begin(), started.end());
+        std::sort(expected.begin(), expected.end());
+        return started == expected;
+    }
+    // No program more than those expected, once any other would have recorded.
+    void ExpectNoOtherProgram()
+    {
+        PumpMessages(1500);
+        EXPECT_EQ(expected_.size(), records_.Read().size());
+    }
+
     ExplorerRecords records_;
     ComPtr<IDispatch> sample_;
     HWND about_ = nullptr;
+    std::vector<std::wstring> expected_;
 };
+
+struct Link {
+    std::wstring caption;
+    std::wstring commandLine;
+};
+std::vector<Link> Links() { return {{kForumLabel, ForumThreadLine()}, {AuthorLabel(), AuthorSiteLine()}}; }
+
+// From "Ok", where the focus starts, Tab visits the links in turn, each showing the focus cue while
+// it has the focus, and back to "Ok"; Enter and Space on a link each start its program once.
+TEST_F(AboutLinks, TabReachesEachLinkWhereEnterAndSpaceEachStartOneProgram)
+{
+    HWND ok = ControlWithText(about_, L"Ok");
+    ASSERT_EQ(ok, GetFocus());
+    std::vector<HWND> labels;
+    std::vector<std::vector<COLORREF>> unfocused;
+    for (const Link& link : Links()) {
+        labels.push_back(ControlWithText(about_, link.caption));
+        unfocused.push_back(ScreenPixels(labels.back()));
+    }
+    for (size_t index = 0; index < labels.size(); ++index) {
+        PressKey(VK_TAB);
+        ASSERT_EQ(labels[index], GetFocus()) << index;
+        EXPECT_NE(unfocused[index], ScreenPixels(labels[index])) << "no focus cue";
+        for (WORD key : {VK_RETURN, VK_SPACE}) {
+            PressKey(key);
+            EXPECT_TRUE(NextStarts(Links()[index].commandLine)) << "key " << key;
+        }
+    }
+    PressKey(VK_TAB);
+    EXPECT_EQ(ok, GetFocus());
+    for (size_t index = 0; index < labels.size(); ++index)
+        EXPECT_EQ(unfocused[index], ScreenPixels(labels[index])) << "the focus cue stayed";
+    ExpectNoOtherProgram();
+}
+
+// As a screen reader sees them: links named by their captions, where they lie, whose default
+// action starts their program once; the other labels keep the system's objects.
+TEST_F(AboutLinks, AScreenReaderFindsEachLinkAndItsDefaultActionStartsOneProgram)
+{
+    for (const Link& link : Links()) {
+        HWND label = ControlWithText(about_, link.caption);
+        ComPtr<IAccessible> object = ClientObject(label);
+        ASSERT_NE(nullptr, object.Get());
+        const AccessibleFacts facts = FactsOf(object.Get());
+        EXPECT_EQ(link.caption, facts.name);
+        EXPECT_EQ(ROLE_SYSTEM_LINK, facts.role);
+        EXPECT_FALSE(facts.defaultAction.empty());
+        RECT box{};
+        GetWindowRect(label, &box);
+        EXPECT_TRUE(EqualRect(&box, &facts.location));
+        EXPECT_EQ(S_OK, object->accDoDefaultAction(ChildId(CHILDID_SELF)));
+        EXPECT_TRUE(NextStarts(link.commandLine));
+    }
+    ComPtr<IAccessible> note = ClientObject(ControlWithText(about_, L"this is only a test mind you :) "));
+    ASSERT_NE(nullptr, note.Get());
+    EXPECT_NE(ROLE_SYSTEM_LINK, FactsOf(note.Get()).role);
+    ExpectNoOtherProgram();
+}
 
 TEST_F(AboutLinks, ForumLabelStartsExplorerOnTheThreadMinimized)
 {

@@ -119,19 +119,19 @@ TEST_F(AboutWindow, EveryControlUsesMsSansSerifAndOnlyTheLinksAreUnderlined)
     }
 }
 
-TEST_F(AboutWindow, OkHasTheFocusAndNoLabelCanTakeIt)
+// Only the links among the labels take the focus (after "Ok": about_links_test.cpp).
+TEST_F(AboutWindow, OkHasTheFocusAndOnlyTheLinkLabelsAreTabStops)
 {
-    QUILLPOST_UNDER_WINE_ONLY("presses keys on the real keyboard");
     ComPtr<IDispatch> sample = CreateSample();
     HWND about = OpenAbout(sample.Get());
     ASSERT_NE(nullptr, about);
-    HWND ok = ControlWithText(about, L"Ok");
-    EXPECT_EQ(ok, GetFocus());
-    for (HWND label : FindChildWindows(about, L"Static")) {
-        EXPECT_EQ(0, GetWindowLongW(label, GWL_STYLE) & WS_TABSTOP);
+    EXPECT_EQ(ControlWithText(about, L"Ok"), GetFocus());
+    for (const ExpectedControl& expected : ExpectedControls()) {
+        HWND control = ControlWithText(about, expected.caption);
+        ASSERT_NE(nullptr, control);
+        const bool link = expected.underlined, button = expected.className == std::wstring(L"Button");
+        EXPECT_EQ(link || button, (GetWindowLongW(control, GWL_STYLE) & WS_TABSTOP) != 0);
     }
-    PressKey(VK_TAB);
-    EXPECT_EQ(ok, GetFocus());
 }
 
 TEST_F(AboutWindow, OkLiesAboveTheLabelItOverlaps)

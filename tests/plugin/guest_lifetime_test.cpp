@@ -139,6 +139,7 @@ TEST_F(GuestLifetime, UnloadingLeavesNoWindowClassAndALaterLoadWorksAgain)
         ComPtr<IDispatch> sample = CreateSample();
         HWND viewer = nullptr, about = nullptr;
         ASSERT_TRUE(OpenBothWindows(sample.Get(), &viewer, &about));
+        EXPECT_EQ(nullptr, GetModuleHandleW(L"oleacc.dll")) << "loaded though no screen reader asked";
         loaded = GetModuleHandleW(L"Quillpost.dll");
         SendMessageW(about, WM_CLOSE, 0, 0);
         SendMessageW(viewer, WM_CLOSE, 0, 0);

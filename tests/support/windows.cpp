@@ -75,6 +75,29 @@ SIZE ClientSize(HWND window)
     return {client.right - client.left, client.bottom - client.top};
 }
 
+std::vector<COLORREF> ScreenPixels(HWND window)
+{
+    const SIZE size = ClientSize(window);
+    std::vector<COLORREF> pixels(size.cx * size.cy);
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), size.cx, -size.cy, 1, 32, BI_RGB};
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, size.cx, size.cy, screen, origin.x, origin.y, SRCCOPY);
+    GdiFlush();
+    for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<const DWORD*>(bits)[i] & 0xFFFFFF;
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
 void ClickAt(POINT screen)
 {
     SetCursorPos(screen.x, screen.y);

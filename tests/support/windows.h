@@ -20,6 +20,8 @@ std::vector<HWND> FindChildWindows(HWND parent, const wchar_t* className);
 
 std::wstring WindowText(HWND window);
 SIZE ClientSize(HWND window);
+// The client area as the screen shows it, row by row, 0xRRGGBB per pixel.
+std::vector<COLORREF> ScreenPixels(HWND window);
 
 // Waiting while this thread's messages are dispatched, as the stress runs wait.
 using stress::PumpMessages;

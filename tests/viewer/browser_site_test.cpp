@@ -3,6 +3,7 @@
 
 #include <initguid.h>  // defines the document host's command group, which no library does
 
+#include "viewer/browser_frame.h"
 #include "viewer/browser_site.h"
 
 namespace quillpost::testing {
@@ -13,7 +14,12 @@ IOleInPlaceUIWindow* const kGarbageDocument = reinterpret_cast<IOleInPlaceUIWind
 
 class BrowserSiteContext : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_EQ(S_OK, BrowserSite::Create(GetDesktopWindow(), {8, 32, 561, 497}, &site_)); }
+    void SetUp() override
+    {
+        Microsoft::WRL::ComPtr<BrowserFrame> frame;
+        ASSERT_EQ(S_OK, BrowserFrame::Create(GetDesktopWindow(), &frame));
+        ASSERT_EQ(S_OK, BrowserSite::Create(GetDesktopWindow(), {8, 32, 561, 497}, frame, &site_));
+    }
     Microsoft::WRL::ComPtr<BrowserSite> site_;
 };
 

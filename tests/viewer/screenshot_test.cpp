@@ -16,25 +16,7 @@ namespace {
 // The client area of a window as the screen shows it, 0xRRGGBB per pixel.
 class Screenshot {
 public:
-    explicit Screenshot(HWND window) : size_(ClientSize(window)), pixels_(size_.cx * size_.cy)
-    {
-        POINT origin{0, 0};
-        ClientToScreen(window, &origin);
-        BITMAPINFO info{};
-        info.bmiHeader = {sizeof(BITMAPINFOHEADER), size_.cx, -size_.cy, 1, 32, BI_RGB};
-        HDC screen = GetDC(nullptr);
-        HDC memory = CreateCompatibleDC(screen);
-        void* bits = nullptr;
-        HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, size_.cx, size_.cy, screen, origin.x, origin.y, SRCCOPY);
-        GdiFlush();
-        for (size_t i = 0; i < pixels_.size(); ++i) pixels_[i] = static_cast<const DWORD*>(bits)[i] & 0xFFFFFF;
-        SelectObject(memory, old);
-        DeleteObject(bitmap);
-        DeleteDC(memory);
-        ReleaseDC(nullptr, screen);
-    }
+    explicit Screenshot(HWND window) : size_(ClientSize(window)), pixels_(ScreenPixels(window)) {}
 
     COLORREF At(int x, int y) const { return pixels_[y * size_.cx + x]; }
 

@@ -118,12 +118,12 @@ void DragWithMouse(POINT from, POINT to)
     PumpMessages(100);
 }
 
-void PressAltF4()
+void PressWith(WORD modifier, WORD key)
 {
-    SendKey(VK_MENU, 0);
-    SendKey(VK_F4, 0);
-    SendKey(VK_F4, KEYEVENTF_KEYUP);
-    SendKey(VK_MENU, KEYEVENTF_KEYUP);
+    SendKey(modifier, 0);
+    SendKey(key, 0);
+    SendKey(key, KEYEVENTF_KEYUP);
+    SendKey(modifier, KEYEVENTF_KEYUP);
     PumpMessages(100);
 }
 

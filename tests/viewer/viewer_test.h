@@ -51,7 +51,7 @@ HRESULT CanUnloadNow();
 
 // Mouse input through the input queue: press at `from`, move in steps, release at `to`.
 void DragWithMouse(POINT from, POINT to);
-// Alt+F4 through the input queue.
-void PressAltF4();
+// A key pressed while `modifier` is held, through the input queue: PressWith(VK_MENU, VK_F4).
+void PressWith(WORD modifier, WORD key);
 
 }  // namespace quillpost::testing

@@ -1,0 +1,132 @@
+// The keyboard in a form. The host's message loop does no dialog navigation, so the controls that
+// can hold the focus answer Tab, Escape, Enter and Space themselves, and a link label that has
+// the focus draws the system's focus cue.
+#include "base/form_window.h"
+
+#include "base/gdi_object.h"
+#include "base/module.h"
+
+namespace quillpost {
+namespace {
+
+using form::ControlKind;
+using form::ControlRow;
+
+// A key held down repeats its WM_KEYDOWN; only the first one is a press.
+bool FirstPress(LPARAM keyData) { return (keyData & (1 << 30)) == 0; }
+
+// A dotted rectangle around the label's text, over what the label has just painted.
+void DrawFocusCue(HWND label)
+{
+    WindowDc dc(label);
+    if (!dc.Get()) return;
+    wchar_t caption[256];
+    const int length = GetWindowTextW(label, caption, ARRAYSIZE(caption));
+    RECT text{};
+    GetClientRect(label, &text);
+    const HGDIOBJ font = SelectObject(dc.Get(), reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+    DrawTextW(dc.Get(), caption, length, &text, DT_CALCRECT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+    SelectObject(dc.Get(), font);
+    DrawFocusRect(dc.Get(), &text);
+}
+
+}  // namespace
+
+// The table's own tab stops (push buttons, the browser) in its order, then the link labels, which
+// the table leaves out of it.
+int FormWindow::TabStops(int (&rows)[form::kMaxControls]) const
+{
+    int count = 0;
+    for (bool links : {false, true}) {
+        for (int index = 0; index < static_cast<int>(controls_.size()); ++index) {
+            const ControlRow& row = controls_[index];
+            const bool stop = links ? row.kind == ControlKind::Label && IsLink(row)
+                                    : row.kind == ControlKind::PushButton || row.kind == ControlKind::WebBrowser;
+            if (stop && controlWindows_[index]) rows[count++] = index;
+        }
+    }
+    return count;
+}
+
+bool FormWindow::PassFocusOn()
+{
+    int rows[form::kMaxControls];
+    const int count = TabStops(rows);
+    if (count == 0) return false;
+    const int row = focusRow_ >= 0 && controlWindows_[focusRow_] ? focusRow_ : rows[0];
+    FocusControl(controls_[row], controlWindows_[row]);
+    return true;
+}
+
+bool FormWindow::OnControlKey(HWND control, int row, WPARAM key, LPARAM keyData)
+{
+    const ControlKind kind = controls_[row].kind;
+    switch (key) {
+    case VK_TAB: {
+        int rows[form::kMaxControls];
+        const int count = TabStops(rows);
+        int at = 0;
+        while (at < count && rows[at] != row) ++at;
+        if (at == count) return false;
+        const int next = rows[(at + (GetKeyState(VK_SHIFT) < 0 ? count - 1 : 1)) % count];
+        FocusControl(controls_[next], controlWindows_[next]);
+        return true;
+    }
+    case VK_ESCAPE:
+        PostMessageW(window_, WM_CLOSE, 0, 0);
+        return true;
+    case VK_RETURN:
+        if (kind == ControlKind::PushButton) {
+            SendMessageW(control, BM_CLICK, 0, 0);
+            return true;
+        }
+        [[fallthrough]];
+    case VK_SPACE:
+        if (kind != ControlKind::Label) return false;  // a push button presses itself on Space
+        // Exactly what the label sends for a click.
+        if (FirstPress(keyData))
+            SendMessageW(window_, WM_COMMAND, MAKEWPARAM(row + 1, STN_CLICKED), reinterpret_cast<LPARAM>(control));
+        return true;
+    default:
+        return false;
+    }
+}
+
+LRESULT CALLBACK FormWindow::ControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    ModuleHold hold;
+    const auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(control, GWLP_USERDATA));
+    const HWND root = GetAncestor(control, GA_ROOT);
+    auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(root, GWLP_USERDATA));
+    const int row = GetDlgCtrlID(control) - 1;
+    if (!self || self->window_ != root || row < 0 || row >= static_cast<int>(self->controls_.size()))
+        return CallWindowProcW(original, control, message, wParam, lParam);
+    const bool link = self->controls_[row].kind == ControlKind::Label;  // the only labels that hold the focus
+    switch (message) {
+    case WM_KEYDOWN:
+        if (self->OnControlKey(control, row, wParam, lParam)) return 0;
+        break;
+    case WM_SETFOCUS:
+        self->focusRow_ = row;
+        [[fallthrough]];
+    case WM_KILLFOCUS:
+        if (link) InvalidateRect(control, nullptr, TRUE);
+        break;
+    case WM_PAINT:
+        if (link && GetFocus() == control) {
+            const LRESULT painted = CallWindowProcW(original, control, message, wParam, lParam);
+            DrawFocusCue(control);
+            return painted;
+        }
+        break;
+    case WM_GETOBJECT:
+        if (!link) break;
+        if (LRESULT answer = self->AnswerAccessible(row, wParam, lParam)) return answer;
+        break;
+    default:
+        break;
+    }
+    return CallWindowProcW(original, control, message, wParam, lParam);
+}
+
+}  // namespace quillpost
