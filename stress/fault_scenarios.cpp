@@ -300,20 +300,27 @@ void CALLBACK DismissMessageBoxes(HWND, UINT, UINT_PTR, DWORD)
     EnumThreadWindows(GetCurrentThreadId(), ReadAndDismiss, 0);
 }
 
-BOOL CALLBACK NoteMessageBox(HWND window, LPARAM found)
+// A window search's state: the class looked for, and the first window of it found.
+struct ClassSearch {
+    const wchar_t* className;
+    HWND found = nullptr;
+};
+
+BOOL CALLBACK NoteWindowOfClass(HWND window, LPARAM search)
 {
-    wchar_t className[16] = {};
+    auto& wanted = *reinterpret_cast<ClassSearch*>(search);
+    wchar_t className[32] = {};
     GetClassNameW(window, className, ARRAYSIZE(className));
-    if (lstrcmpW(className, L"#32770") != 0) return TRUE;
-    *reinterpret_cast<bool*>(found) = true;
+    if (lstrcmpW(className, wanted.className) != 0) return TRUE;
+    wanted.found = window;
     return FALSE;
 }
 
 bool MessageBoxOpen()
 {
-    bool open = false;
-    EnumThreadWindows(GetCurrentThreadId(), NoteMessageBox, reinterpret_cast<LPARAM>(&open));
-    return open;
+    ClassSearch search{L"#32770"};
+    EnumThreadWindows(GetCurrentThreadId(), NoteWindowOfClass, reinterpret_cast<LPARAM>(&search));
+    return search.found != nullptr;
 }
 
 // The platform's first message box over a window makes what every later one reuses (some twenty
@@ -451,22 +458,15 @@ bool FailEachLinkClick(HMODULE module, IDispatch* plugin, long threadsAtStart, I
     return clicks.toldOutOfMemory > 0 && clicks.unanswered == 0 && clicks.wrong == 0;
 }
 
-BOOL CALLBACK NotePicture(HWND window, LPARAM found)
-{
-    wchar_t className[32] = {};
-    GetClassNameW(window, className, ARRAYSIZE(className));
-    if (lstrcmpW(className, L"QuillpostPicture") != 0) return TRUE;
-    *reinterpret_cast<HWND*>(found) = window;
-    return FALSE;
-}
-
 // Paints a corner of the viewer's picture at once, over a marker colour: false when the marker
 // is still there, that is, when the skin was not drawn.
 bool PictureDrawn()
 {
     constexpr COLORREF kMarker = RGB(0xFF, 0x00, 0xFF);
-    HWND picture = nullptr;
-    for (HWND window : PluginWindows(true)) EnumChildWindows(window, NotePicture, reinterpret_cast<LPARAM>(&picture));
+    ClassSearch search{L"QuillpostPicture"};
+    for (HWND window : PluginWindows(true))
+        EnumChildWindows(window, NoteWindowOfClass, reinterpret_cast<LPARAM>(&search));
+    const HWND picture = search.found;
     if (!picture) return false;
     const RECT corner{0, 0, 4, 4};
     HDC dc = GetDC(picture);
