@@ -20,6 +20,11 @@
 
 #include <tlhelp32.h>
 
+#include <algorithm>
+#include <span>
+#include <utility>
+
+#include "base/locks.h"
 #include "base/raii.h"
 
 namespace quillpost {
@@ -120,25 +125,81 @@ bool EveryOtherThreadOutsideImage()
 
 LONG Read(const LONG& value) { return InterlockedCompareExchange(const_cast<LONG*>(&value), 0, 0); }
 
-// Polls the conditions of the rule above: it waits for facts, not for an amount of time.
-void WaitUntilLeft(DWORD releasingThread)
+// Polls the conditions of the rule above: it waits for facts, not for an amount of time. Thread 0
+// stands for a thread that could not be named: then every thread must have left. A wait that goes
+// on (a modal loop of ours is running) tells the pool, so that the host's own work gets another
+// thread meanwhile; most waits end within a few polls, while a window finishes its end, and then
+// the pool is spared a thread it would start, and every loaded library would be told about.
+void WaitUntilLeft(PTP_CALLBACK_INSTANCE callback, DWORD releasingThread)
 {
-    const ThreadRow* row = RowOf(releasingThread);
-    for (;; Sleep(1)) {
+    // A pool thread that gave a reference back while running the host's work can run this
+    // callback itself: then it has left, and stopping it to look would stop it for good.
+    if (releasingThread == GetCurrentThreadId()) return;
+    constexpr int kPollsOfAShortWait = 32;
+    const ThreadRow* row = releasingThread ? RowOf(releasingThread) : nullptr;
+    for (int poll = 1;; ++poll, Sleep(1)) {
         if (row) {
             if (Read(row->depth) == 0 && ThreadIsOutsideImage(releasingThread)) return;
         } else if (Read(g_scopesWithoutRow) == 0 && EveryOtherThreadOutsideImage()) {
             return;
         }
+        if (poll == kPollsOfAShortWait) CallbackMayRunLong(callback);
     }
 }
 
-// Runs on a pool thread with the reference still held; the pool drops it after we returned.
-void CALLBACK GiveBackLoaderReference(PTP_CALLBACK_INSTANCE callback, void* releasingThread)
+// References given back and not yet freed, with the threads that gave them back. One pool
+// callback at a time serves them all: windows and objects often end together (an apartment's
+// end takes the viewer, its browser's site and frame and the spy at once), and each callback
+// running at once would cost the host a pool thread of its own, which every library loaded then
+// (the browser's many) is told about as it starts and ends.
+struct GiveBacks {
+    SRWLOCK lock = SRWLOCK_INIT;
+    LONG references = 0;
+    DWORD threads[kThreadRows] = {};
+    int threadCount = 0;
+    bool served = false;  // a callback is queued or running, and takes what is added meanwhile
+};
+GiveBacks g_giveBacks;
+
+// Adds one reference given back by this thread; true when no callback serves the queue yet.
+bool QueueGiveBack()
 {
-    // This pool thread may wait as long as a modal loop of ours runs; the host's threads never do.
-    CallbackMayRunLong(callback);
-    WaitUntilLeft(static_cast<DWORD>(reinterpret_cast<UINT_PTR>(releasingThread)));
+    const DWORD self = GetCurrentThreadId();
+    SrwExclusive exclusive(g_giveBacks.lock);
+    const auto listed = std::span(g_giveBacks.threads, g_giveBacks.threadCount);
+    if (std::find(listed.begin(), listed.end(), self) == listed.end()) {
+        // A full list names no more threads; thread 0 then waits for every thread.
+        const int at = std::min(g_giveBacks.threadCount, kThreadRows - 1);
+        g_giveBacks.threads[at] = at == kThreadRows - 1 ? 0 : self;
+        g_giveBacks.threadCount = at + 1;
+    }
+    ++g_giveBacks.references;
+    return !std::exchange(g_giveBacks.served, true);
+}
+
+// Takes what is queued; none when the queue is empty, and then the queue is no longer served.
+LONG TakeGiveBacks(DWORD (&threads)[kThreadRows], int* threadCount)
+{
+    SrwExclusive exclusive(g_giveBacks.lock);
+    const LONG references = std::exchange(g_giveBacks.references, 0);
+    *threadCount = std::exchange(g_giveBacks.threadCount, 0);
+    std::copy_n(g_giveBacks.threads, *threadCount, threads);
+    if (references == 0) g_giveBacks.served = false;
+    return references;
+}
+
+// Runs on a pool thread with the references still held; the pool drops the last one after we
+// returned, and the others are dropped before, while that one keeps the module mapped.
+void CALLBACK GiveBackLoaderReferences(PTP_CALLBACK_INSTANCE callback, void*)
+{
+    LONG taken = 0;
+    DWORD threads[kThreadRows];
+    int threadCount = 0;
+    while (LONG references = TakeGiveBacks(threads, &threadCount)) {
+        for (DWORD thread : std::span(threads, threadCount)) WaitUntilLeft(callback, thread);
+        taken += references;
+    }
+    for (LONG extra = 1; extra < taken; ++extra) FreeLibrary(g_instance);
     FreeLibraryWhenCallbackReturns(callback, g_instance);
 }
 
@@ -180,10 +241,11 @@ void LoaderReference::Take()
 void LoaderReference::Reset()
 {
     if (!std::exchange(held_, false)) return;
-    // Without a pool thread the reference stays: a module kept loaded is safe, one unmapped under
-    // our feet is not.
-    TrySubmitThreadpoolCallback(GiveBackLoaderReference,
-                                reinterpret_cast<void*>(static_cast<UINT_PTR>(GetCurrentThreadId())), nullptr);
+    if (!QueueGiveBack() || TrySubmitThreadpoolCallback(GiveBackLoaderReferences, nullptr, nullptr)) return;
+    // Without a pool thread the references stay queued, for the next one given back to try
+    // again: a module kept loaded is safe, one unmapped under our feet is not.
+    SrwExclusive exclusive(g_giveBacks.lock);
+    g_giveBacks.served = false;
 }
 
 void BoundedLocks::Add()

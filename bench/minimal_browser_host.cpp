@@ -191,10 +191,14 @@ int main(int argc, char** argv)
         .Add("navigate", end - shown)
         .Add("memory_show", memoryAfter - memoryBefore);
 
+    const long long leaving = bench::Ticks();
     control->Close(OLECLOSE_NOSAVE);
     control->SetClientSite(nullptr);
     control->Release();
     DestroyWindow(window);
+    const long long released = bench::Ticks();
     CoUninitialize();
+    const long long left = bench::Ticks();
+    bench::Report().Add("release", released - leaving).Add("uninitialize", left - released).Add("left", left);
     return 0;
 }

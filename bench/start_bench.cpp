@@ -50,7 +50,7 @@ Fields Parse(const std::string& line)
     Fields fields;
     std::size_t at = 0;
     while (at < line.size()) {
-        const std::size_t end = std::min(line.find(' ', at), line.size());
+        const std::size_t end = std::min(line.find_first_of(" \n", at), line.size());
         const std::string pair = line.substr(at, end - at);
         const std::size_t equals = pair.find('=');
         if (equals != std::string::npos) fields[pair.substr(0, equals)] = std::atoll(pair.c_str() + equals + 1);
@@ -153,9 +153,13 @@ void PrintBreakdown(const std::wstring& plugin, const std::wstring& minimal, con
                     double pictureBytes)
 {
     std::map<std::string, bench::Series> steps, minimalSteps;
+    auto add = [](Fields fields, std::map<std::string, bench::Series>& to) {
+        fields["process_end"] = fields.at("exit") - fields.at("left");
+        for (const auto& [name, value] : fields) to[name].Add(value);
+    };
     for (int run = 0; run < runs; ++run) {
-        for (const auto& [name, value] : Run(plugin, L"--trace")) steps[name].Add(value);
-        for (const auto& [name, value] : Run(minimal)) minimalSteps[name].Add(value);
+        add(Run(plugin, L"--trace"), steps);
+        add(Run(minimal), minimalSteps);
     }
     auto ms = [&](const char* name) { return bench::Milliseconds(static_cast<long long>(steps[name].Median())); };
     std::printf("P1 first Initialize, medians of %d traced runs (ms): COM %.2f, ProgID %.2f, module load %.2f, "
@@ -170,6 +174,10 @@ void PrintBreakdown(const std::wstring& plugin, const std::wstring& minimal, con
                 "Quillpost's in-process excess %.2f\n",
                 minimalMs("com"), minimalMs("window"), minimalMs("browser"), minimalMs("show"),
                 minimalMs("navigate"), pairs.plugin.Median() - pairs.minimal.Median());
+    std::printf("P1 teardown, same runs (ms): Quillpost releases Sample %.2f, apartment's end %.2f, process's end "
+                "%.2f; minimal host closes its control and window %.2f, apartment's end %.2f, process's end %.2f\n",
+                ms("release"), ms("uninitialize"), ms("process_end"), minimalMs("release"), minimalMs("uninitialize"),
+                minimalMs("process_end"));
     const double skinKiB = steps["memory_skin"].Median() / 1024.0;
     std::printf("P3 skin's share: committed while pic builds its skin %.0f KiB (%.2fx the %.0f-byte picture); "
                 "its section holds %.0f bytes of pixels\n",
