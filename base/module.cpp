@@ -125,27 +125,50 @@ bool EveryOtherThreadOutsideImage()
 
 LONG Read(const LONG& value) { return InterlockedCompareExchange(const_cast<LONG*>(&value), 0, 0); }
 
-// Polls the conditions of the rule above: it waits for facts, not for an amount of time. Thread 0
-// stands for a thread that could not be named: then every thread must have left. A wait that goes
-// on (a modal loop of ours is running) tells the pool, so that the host's own work gets another
-// thread meanwhile; most waits end within a few polls, while a window finishes its end, and then
-// the pool is spared a thread it would start, and every loaded library would be told about.
-void WaitUntilLeft(PTP_CALLBACK_INSTANCE callback, DWORD releasingThread)
-{
-    // A pool thread that gave a reference back while running the host's work can run this
-    // callback itself: then it has left, and stopping it to look would stop it for good.
-    if (releasingThread == GetCurrentThreadId()) return;
-    constexpr int kPollsOfAShortWait = 32;
-    const ThreadRow* row = releasingThread ? RowOf(releasingThread) : nullptr;
-    for (int poll = 1;; ++poll, Sleep(1)) {
-        if (row) {
-            if (Read(row->depth) == 0 && ThreadIsOutsideImage(releasingThread)) return;
-        } else if (Read(g_scopesWithoutRow) == 0 && EveryOtherThreadOutsideImage()) {
-            return;
-        }
-        if (poll == kPollsOfAShortWait) CallbackMayRunLong(callback);
+// The pool callback's wait, for facts of the rule above rather than for an amount of time. A wait
+// that goes on (a modal loop of ours is running) tells the pool, so that the host's own work gets
+// another thread meanwhile. Most waits end within a few polls, while a window finishes its end,
+// and the pool is then spared a thread it would start and every loaded library be told about.
+class Wait {
+public:
+    explicit Wait(PTP_CALLBACK_INSTANCE callback) : callback_(callback) {}
+
+    // Until the thread has left its outermost scope (no look at where it is).
+    void UntilOutOfScopes(DWORD thread)
+    {
+        if (thread == GetCurrentThreadId()) return;
+        const LONG* depth = thread && RowOf(thread) ? &RowOf(thread)->depth : &g_scopesWithoutRow;
+        while (Read(*depth) != 0) Poll();
     }
-}
+
+    // Until the thread has left the image for good. Thread 0 stands for a thread that could not be
+    // named: then every thread must have left.
+    void UntilLeft(DWORD thread)
+    {
+        // A pool thread that gave a reference back while running the host's work can run this
+        // callback itself: then it has left, and stopping it to look would stop it for good.
+        if (thread == GetCurrentThreadId()) return;
+        const ThreadRow* row = thread ? RowOf(thread) : nullptr;
+        for (;; Poll()) {
+            if (row) {
+                if (Read(row->depth) == 0 && ThreadIsOutsideImage(thread)) return;
+            } else if (Read(g_scopesWithoutRow) == 0 && EveryOtherThreadOutsideImage()) {
+                return;
+            }
+        }
+    }
+
+private:
+    void Poll()
+    {
+        if (++polls_ == kPollsOfAShortWait) CallbackMayRunLong(callback_);
+        Sleep(1);
+    }
+
+    static constexpr int kPollsOfAShortWait = 32;
+    PTP_CALLBACK_INSTANCE callback_;
+    int polls_ = 0;
+};
 
 // References given back and not yet freed, with the threads that gave them back. One pool
 // callback at a time serves them all: windows and objects often end together (an apartment's
@@ -177,13 +200,22 @@ bool QueueGiveBack()
     return !std::exchange(g_giveBacks.served, true);
 }
 
+// The threads listed now, copied into `threads`.
+std::span<DWORD> ListedThreads(DWORD (&threads)[kThreadRows])
+{
+    SrwShared shared(g_giveBacks.lock);
+    std::copy_n(g_giveBacks.threads, g_giveBacks.threadCount, threads);
+    return {threads, static_cast<std::size_t>(g_giveBacks.threadCount)};
+}
+
 // Takes what is queued; none when the queue is empty, and then the queue is no longer served.
-LONG TakeGiveBacks(DWORD (&threads)[kThreadRows], int* threadCount)
+LONG TakeGiveBacks(DWORD (&threads)[kThreadRows], std::span<DWORD>* listed)
 {
     SrwExclusive exclusive(g_giveBacks.lock);
     const LONG references = std::exchange(g_giveBacks.references, 0);
-    *threadCount = std::exchange(g_giveBacks.threadCount, 0);
-    std::copy_n(g_giveBacks.threads, *threadCount, threads);
+    const int count = std::exchange(g_giveBacks.threadCount, 0);
+    std::copy_n(g_giveBacks.threads, count, threads);
+    *listed = {threads, static_cast<std::size_t>(count)};
     if (references == 0) g_giveBacks.served = false;
     return references;
 }
@@ -192,11 +224,17 @@ LONG TakeGiveBacks(DWORD (&threads)[kThreadRows], int* threadCount)
 // returned, and the others are dropped before, while that one keeps the module mapped.
 void CALLBACK GiveBackLoaderReferences(PTP_CALLBACK_INSTANCE callback, void*)
 {
+    Wait wait(callback);
     LONG taken = 0;
     DWORD threads[kThreadRows];
-    int threadCount = 0;
-    while (LONG references = TakeGiveBacks(threads, &threadCount)) {
-        for (DWORD thread : std::span(threads, threadCount)) WaitUntilLeft(callback, thread);
+    for (;;) {
+        // The queue is taken once the threads listed so far are out of their scopes, so that what
+        // those scopes gave back meanwhile is served by the same look at where each thread is.
+        for (DWORD thread : ListedThreads(threads)) wait.UntilOutOfScopes(thread);
+        std::span<DWORD> listed;
+        const LONG references = TakeGiveBacks(threads, &listed);
+        if (references == 0) break;
+        for (DWORD thread : listed) wait.UntilLeft(thread);
         taken += references;
     }
     for (LONG extra = 1; extra < taken; ++extra) FreeLibrary(g_instance);
