@@ -237,6 +237,7 @@ void CALLBACK GiveBackLoaderReferences(PTP_CALLBACK_INSTANCE callback, void*)
         for (DWORD thread : listed) wait.UntilLeft(thread);
         taken += references;
     }
+    if (taken == 0) return;  // a reference never queued is never ours to drop
     for (LONG extra = 1; extra < taken; ++extra) FreeLibrary(g_instance);
     FreeLibraryWhenCallbackReturns(callback, g_instance);
 }
