@@ -36,6 +36,7 @@ void FitClientArea(HWND window, SIZE client)
     RECT frame{}, inner{};
     GetWindowRect(window, &frame);
     GetClientRect(window, &inner);
+    if (inner.right == client.cx && inner.bottom == client.cy) return;  // as created: no move to lay out
     const int width = frame.right - frame.left + client.cx - inner.right;
     const int height = frame.bottom - frame.top + client.cy - inner.bottom;
     SetWindowPos(window, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
