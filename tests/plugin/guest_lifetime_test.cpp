@@ -132,6 +132,50 @@ TEST_F(GuestLifetime, AHostsOwnFreeLibraryCannotUnmapTheCodeOfOpenWindows)
     EXPECT_TRUE(WaitUntilModuleIsGone()) << "the windows' hold on the module was not given back";
 }
 
+// Windows ending at once on several threads give back the only references the module has left:
+// each must be dropped once, after its thread has left the module, and the module then goes.
+TEST_F(GuestLifetime, WindowsEndingTogetherOnSeveralThreadsLetTheModuleGoOnceAllHaveLeft)
+{
+    constexpr int kThreads = 4;
+    HMODULE module = LoadLibraryW(L"Quillpost.dll");
+    ASSERT_NE(nullptr, module);
+    using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+    auto getClassObject =
+        reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+    ASSERT_NE(nullptr, getClassObject);
+
+    HANDLE go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    LONG opened = 0, ended = 0;
+    std::function<void()> guestThread = [&] {
+        if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return;
+        HWND viewer = nullptr, about = nullptr;
+        {
+            ComPtr<IClassFactory> factory;
+            ComPtr<IDispatch> sample;
+            if (SUCCEEDED(getClassObject(CLSID_Sample, IID_PPV_ARGS(&factory))))
+                factory->CreateInstance(nullptr, IID_PPV_ARGS(&sample));
+            if (sample && OpenBothWindows(sample.Get(), &viewer, &about)) InterlockedIncrement(&opened);
+        }
+        WaitPumping(go);  // its windows answer the others' activations meanwhile
+        CoUninitialize();  // closes both windows, all threads at once
+        if (!IsWindow(viewer) && !IsWindow(about)) InterlockedIncrement(&ended);
+    };
+    HANDLE threads[kThreads] = {};
+    for (HANDLE& thread : threads) thread = StartThread(&guestThread);
+    const bool allOpened = PumpUntil([&] { return InterlockedCompareExchange(&opened, 0, 0) == kThreads; }, 30000);
+    if (allOpened) FreeLibrary(module);  // only the windows hold the module now
+    SetEvent(go);
+    for (HANDLE thread : threads) {
+        EXPECT_TRUE(WaitPumping(thread, 30000));
+        CloseHandle(thread);
+    }
+    CloseHandle(go);
+    if (!allOpened) FreeLibrary(module);
+    ASSERT_TRUE(allOpened);
+    EXPECT_EQ(kThreads, ended);
+    EXPECT_TRUE(WaitUntilModuleIsGone()) << "a reference given back was never dropped";
+}
+
 TEST_F(GuestLifetime, UnloadingLeavesNoWindowClassAndALaterLoadWorksAgain)
 {
     HINSTANCE loaded = nullptr;
