@@ -40,6 +40,27 @@ ComPtr<IDispatch> CreateByProgId()
     return sample;
 }
 
+using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+
+// The module as the host loads it itself, so that its FreeLibrary can be the last reference, and
+// its class-object export; nullptr when either is missing.
+GetClassObject LoadByHand(HMODULE* module)
+{
+    *module = LoadLibraryW(L"Quillpost.dll");
+    if (!*module) return nullptr;
+    return reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(*module, "DllGetClassObject")));
+}
+
+// Makes Sample through the export and opens both its windows; the object is gone again after.
+bool OpenBothThrough(GetClassObject getClassObject, HWND* viewer, HWND* about)
+{
+    ComPtr<IClassFactory> factory;
+    ComPtr<IDispatch> sample;
+    if (SUCCEEDED(getClassObject(CLSID_Sample, IID_PPV_ARGS(&factory))))
+        factory->CreateInstance(nullptr, IID_PPV_ARGS(&sample));
+    return sample && OpenBothWindows(sample.Get(), viewer, about);
+}
+
 class GuestLifetime : public ComTest {};
 
 TEST_F(GuestLifetime, AThreadsFinalCoUninitializeClosesItsWindowsBeforeItReturns)
@@ -87,12 +108,8 @@ TEST_F(GuestLifetime, AThreadThatEndsWithoutCoUninitializeIsNotTornDownUnderTheL
 
 TEST_F(GuestLifetime, AHostsOwnFreeLibraryCannotUnmapTheCodeOfOpenWindows)
 {
-    // The host loads the module itself, so its FreeLibrary would be the last reference.
-    HMODULE module = LoadLibraryW(L"Quillpost.dll");
-    ASSERT_NE(nullptr, module);
-    using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-    auto getClassObject =
-        reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+    HMODULE module = nullptr;
+    const GetClassObject getClassObject = LoadByHand(&module);
     ASSERT_NE(nullptr, getClassObject);
 
     HANDLE freed = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -100,13 +117,7 @@ TEST_F(GuestLifetime, AHostsOwnFreeLibraryCannotUnmapTheCodeOfOpenWindows)
     HWND viewer = nullptr, about = nullptr;
     std::function<void()> guestThread = [&] {
         if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return;
-        {
-            ComPtr<IClassFactory> factory;
-            ComPtr<IDispatch> sample;
-            if (SUCCEEDED(getClassObject(CLSID_Sample, IID_PPV_ARGS(&factory))))
-                factory->CreateInstance(nullptr, IID_PPV_ARGS(&sample));
-            openedBoth = sample && OpenBothWindows(sample.Get(), &viewer, &about);
-        }
+        openedBoth = OpenBothThrough(getClassObject, &viewer, &about);
         // Only the windows are left when the host lets go of the module.
         SetEvent(freed);
         WaitForSingleObject(freed, INFINITE);
@@ -137,11 +148,8 @@ TEST_F(GuestLifetime, AHostsOwnFreeLibraryCannotUnmapTheCodeOfOpenWindows)
 TEST_F(GuestLifetime, WindowsEndingTogetherOnSeveralThreadsLetTheModuleGoOnceAllHaveLeft)
 {
     constexpr int kThreads = 4;
-    HMODULE module = LoadLibraryW(L"Quillpost.dll");
-    ASSERT_NE(nullptr, module);
-    using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-    auto getClassObject =
-        reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+    HMODULE module = nullptr;
+    const GetClassObject getClassObject = LoadByHand(&module);
     ASSERT_NE(nullptr, getClassObject);
 
     HANDLE go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
@@ -149,13 +157,7 @@ TEST_F(GuestLifetime, WindowsEndingTogetherOnSeveralThreadsLetTheModuleGoOnceAll
     std::function<void()> guestThread = [&] {
         if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return;
         HWND viewer = nullptr, about = nullptr;
-        {
-            ComPtr<IClassFactory> factory;
-            ComPtr<IDispatch> sample;
-            if (SUCCEEDED(getClassObject(CLSID_Sample, IID_PPV_ARGS(&factory))))
-                factory->CreateInstance(nullptr, IID_PPV_ARGS(&sample));
-            if (sample && OpenBothWindows(sample.Get(), &viewer, &about)) InterlockedIncrement(&opened);
-        }
+        if (OpenBothThrough(getClassObject, &viewer, &about)) InterlockedIncrement(&opened);
         WaitPumping(go);  // its windows answer the others' activations meanwhile
         CoUninitialize();  // closes both windows, all threads at once
         if (!IsWindow(viewer) && !IsWindow(about)) InterlockedIncrement(&ended);
