@@ -20,11 +20,6 @@
 
 #include <tlhelp32.h>
 
-#include <algorithm>
-#include <span>
-#include <utility>
-
-#include "base/locks.h"
 #include "base/raii.h"
 
 namespace quillpost {
@@ -125,120 +120,25 @@ bool EveryOtherThreadOutsideImage()
 
 LONG Read(const LONG& value) { return InterlockedCompareExchange(const_cast<LONG*>(&value), 0, 0); }
 
-// The pool callback's wait, for facts of the rule above rather than for an amount of time. A wait
-// that goes on (a modal loop of ours is running) tells the pool, so that the host's own work gets
-// another thread meanwhile. Most waits end within a few polls, while a window finishes its end,
-// and the pool is then spared a thread it would start and every loaded library be told about.
-class Wait {
-public:
-    explicit Wait(PTP_CALLBACK_INSTANCE callback) : callback_(callback) {}
-
-    // Until the thread has left its outermost scope (no look at where it is).
-    void UntilOutOfScopes(DWORD thread)
-    {
-        if (thread == GetCurrentThreadId()) return;
-        const LONG* depth = thread && RowOf(thread) ? &RowOf(thread)->depth : &g_scopesWithoutRow;
-        while (Read(*depth) != 0) Poll();
-    }
-
-    // Until the thread has left the image for good. Thread 0 stands for a thread that could not be
-    // named: then every thread must have left.
-    void UntilLeft(DWORD thread)
-    {
-        // A pool thread that gave a reference back while running the host's work can run this
-        // callback itself: then it has left, and stopping it to look would stop it for good.
-        if (thread == GetCurrentThreadId()) return;
-        const ThreadRow* row = thread ? RowOf(thread) : nullptr;
-        for (;; Poll()) {
-            if (row) {
-                if (Read(row->depth) == 0 && ThreadIsOutsideImage(thread)) return;
-            } else if (Read(g_scopesWithoutRow) == 0 && EveryOtherThreadOutsideImage()) {
-                return;
-            }
+// Polls the conditions of the rule above: it waits for facts, not for an amount of time.
+void WaitUntilLeft(DWORD releasingThread)
+{
+    const ThreadRow* row = RowOf(releasingThread);
+    for (;; Sleep(1)) {
+        if (row) {
+            if (Read(row->depth) == 0 && ThreadIsOutsideImage(releasingThread)) return;
+        } else if (Read(g_scopesWithoutRow) == 0 && EveryOtherThreadOutsideImage()) {
+            return;
         }
     }
-
-private:
-    void Poll()
-    {
-        if (++polls_ == kPollsOfAShortWait) CallbackMayRunLong(callback_);
-        Sleep(1);
-    }
-
-    static constexpr int kPollsOfAShortWait = 32;
-    PTP_CALLBACK_INSTANCE callback_;
-    int polls_ = 0;
-};
-
-// References given back and not yet freed, with the threads that gave them back. One pool
-// callback at a time serves them all: windows and objects often end together (an apartment's
-// end takes the viewer, its browser's site and frame and the spy at once), and each callback
-// running at once would cost the host a pool thread of its own, which every library loaded then
-// (the browser's many) is told about as it starts and ends.
-struct GiveBacks {
-    SRWLOCK lock = SRWLOCK_INIT;
-    LONG references = 0;
-    DWORD threads[kThreadRows] = {};
-    int threadCount = 0;
-    bool served = false;  // a callback is queued or running, and takes what is added meanwhile
-};
-GiveBacks g_giveBacks;
-
-// Adds one reference given back by this thread; true when no callback serves the queue yet.
-bool QueueGiveBack()
-{
-    const DWORD self = GetCurrentThreadId();
-    SrwExclusive exclusive(g_giveBacks.lock);
-    const auto listed = std::span(g_giveBacks.threads, g_giveBacks.threadCount);
-    if (std::find(listed.begin(), listed.end(), self) == listed.end()) {
-        // A full list names no more threads; thread 0 then waits for every thread.
-        const int at = std::min(g_giveBacks.threadCount, kThreadRows - 1);
-        g_giveBacks.threads[at] = at == kThreadRows - 1 ? 0 : self;
-        g_giveBacks.threadCount = at + 1;
-    }
-    ++g_giveBacks.references;
-    return !std::exchange(g_giveBacks.served, true);
 }
 
-// The threads listed now, copied into `threads`.
-std::span<DWORD> ListedThreads(DWORD (&threads)[kThreadRows])
+// Runs on a pool thread with the reference still held; the pool drops it after we returned.
+void CALLBACK GiveBackLoaderReference(PTP_CALLBACK_INSTANCE callback, void* releasingThread)
 {
-    SrwShared shared(g_giveBacks.lock);
-    std::copy_n(g_giveBacks.threads, g_giveBacks.threadCount, threads);
-    return {threads, static_cast<std::size_t>(g_giveBacks.threadCount)};
-}
-
-// Takes what is queued; none when the queue is empty, and then the queue is no longer served.
-LONG TakeGiveBacks(DWORD (&threads)[kThreadRows], std::span<DWORD>* listed)
-{
-    SrwExclusive exclusive(g_giveBacks.lock);
-    const LONG references = std::exchange(g_giveBacks.references, 0);
-    const int count = std::exchange(g_giveBacks.threadCount, 0);
-    std::copy_n(g_giveBacks.threads, count, threads);
-    *listed = {threads, static_cast<std::size_t>(count)};
-    if (references == 0) g_giveBacks.served = false;
-    return references;
-}
-
-// Runs on a pool thread with the references still held; the pool drops the last one after we
-// returned, and the others are dropped before, while that one keeps the module mapped.
-void CALLBACK GiveBackLoaderReferences(PTP_CALLBACK_INSTANCE callback, void*)
-{
-    Wait wait(callback);
-    LONG taken = 0;
-    DWORD threads[kThreadRows];
-    for (;;) {
-        // The queue is taken once the threads listed so far are out of their scopes, so that what
-        // those scopes gave back meanwhile is served by the same look at where each thread is.
-        for (DWORD thread : ListedThreads(threads)) wait.UntilOutOfScopes(thread);
-        std::span<DWORD> listed;
-        const LONG references = TakeGiveBacks(threads, &listed);
-        if (references == 0) break;
-        for (DWORD thread : listed) wait.UntilLeft(thread);
-        taken += references;
-    }
-    if (taken == 0) return;  // a reference never queued is never ours to drop
-    for (LONG extra = 1; extra < taken; ++extra) FreeLibrary(g_instance);
+    // This pool thread may wait as long as a modal loop of ours runs; the host's threads never do.
+    CallbackMayRunLong(callback);
+    WaitUntilLeft(static_cast<DWORD>(reinterpret_cast<UINT_PTR>(releasingThread)));
     FreeLibraryWhenCallbackReturns(callback, g_instance);
 }
 
@@ -280,11 +180,10 @@ void LoaderReference::Take()
 void LoaderReference::Reset()
 {
     if (!std::exchange(held_, false)) return;
-    if (!QueueGiveBack() || TrySubmitThreadpoolCallback(GiveBackLoaderReferences, nullptr, nullptr)) return;
-    // Without a pool thread the references stay queued, for the next one given back to try
-    // again: a module kept loaded is safe, one unmapped under our feet is not.
-    SrwExclusive exclusive(g_giveBacks.lock);
-    g_giveBacks.served = false;
+    // Without a pool thread the reference stays: a module kept loaded is safe, one unmapped under
+    // our feet is not.
+    TrySubmitThreadpoolCallback(GiveBackLoaderReference,
+                                reinterpret_cast<void*>(static_cast<UINT_PTR>(GetCurrentThreadId())), nullptr);
 }
 
 void BoundedLocks::Add()
