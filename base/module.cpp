@@ -80,6 +80,7 @@ bool ThreadIsOutsideImage(DWORD threadId)
 struct ThreadRow {
     LONG id;
     LONG depth;
+    LONG pending;  // loader references it gave back that no callback has taken yet
 };
 constexpr int kThreadRows = 128;
 ThreadRow g_threads[kThreadRows] = {};
@@ -120,25 +121,51 @@ bool EveryOtherThreadOutsideImage()
 
 LONG Read(const LONG& value) { return InterlockedCompareExchange(const_cast<LONG*>(&value), 0, 0); }
 
-// Polls the conditions of the rule above: it waits for facts, not for an amount of time.
-void WaitUntilLeft(DWORD releasingThread)
-{
-    const ThreadRow* row = RowOf(releasingThread);
-    for (;; Sleep(1)) {
-        if (row) {
-            if (Read(row->depth) == 0 && ThreadIsOutsideImage(releasingThread)) return;
-        } else if (Read(g_scopesWithoutRow) == 0 && EveryOtherThreadOutsideImage()) {
-            return;
-        }
+// The pool callback's wait, for facts of the rule above rather than for an amount of time. A wait
+// that goes on (a modal loop of ours is running) tells the pool, so that the host's own work gets
+// another thread meanwhile; most end within a few polls, while a window finishes its end, and the
+// pool is then spared a thread that every loaded library (the browser's many) is told about.
+class Wait {
+public:
+    explicit Wait(PTP_CALLBACK_INSTANCE callback) : callback_(callback) {}
+
+    void Poll()
+    {
+        if (++polls_ == kPollsOfAShortWait) CallbackMayRunLong(callback_);
+        Sleep(1);
     }
+
+private:
+    static constexpr int kPollsOfAShortWait = 32;
+    PTP_CALLBACK_INSTANCE callback_;
+    int polls_ = 0;
+};
+
+// Gives back the references a thread with a row gave back, from the first one on: those its scope
+// gives back meanwhile (a window's end takes the window's, its browser's site's and frame's at
+// once) join the one callback instead of costing one each.
+void CALLBACK GiveBackThreadsReferences(PTP_CALLBACK_INSTANCE callback, void* context)
+{
+    ThreadRow& row = *static_cast<ThreadRow*>(context);
+    const DWORD thread = static_cast<DWORD>(Read(row.id));
+    // A pool thread that gave them back while running the host's work can run this callback
+    // itself: then it has left, and stopping it to look would stop it for good.
+    const bool self = thread == GetCurrentThreadId();
+    Wait wait(callback);
+    while (!self && Read(row.depth) != 0) wait.Poll();
+    // What the thread gives back from here on goes to a callback of its own. The look below comes
+    // after this, so that it also covers a scope the thread entered again meanwhile.
+    const LONG taken = InterlockedExchange(&row.pending, 0);
+    while (!self && !(Read(row.depth) == 0 && ThreadIsOutsideImage(thread))) wait.Poll();
+    for (LONG extra = 1; extra < taken; ++extra) FreeLibrary(g_instance);
+    if (taken > 0) FreeLibraryWhenCallbackReturns(callback, g_instance);
 }
 
-// Runs on a pool thread with the reference still held; the pool drops it after we returned.
-void CALLBACK GiveBackLoaderReference(PTP_CALLBACK_INSTANCE callback, void* releasingThread)
+// Gives back one reference of a thread without a row: then every thread must have left.
+void CALLBACK GiveBackLoaderReference(PTP_CALLBACK_INSTANCE callback, void*)
 {
-    // This pool thread may wait as long as a modal loop of ours runs; the host's threads never do.
-    CallbackMayRunLong(callback);
-    WaitUntilLeft(static_cast<DWORD>(reinterpret_cast<UINT_PTR>(releasingThread)));
+    Wait wait(callback);
+    while (!(Read(g_scopesWithoutRow) == 0 && EveryOtherThreadOutsideImage())) wait.Poll();
     FreeLibraryWhenCallbackReturns(callback, g_instance);
 }
 
@@ -182,8 +209,13 @@ void LoaderReference::Reset()
     if (!std::exchange(held_, false)) return;
     // Without a pool thread the reference stays: a module kept loaded is safe, one unmapped under
     // our feet is not.
-    TrySubmitThreadpoolCallback(GiveBackLoaderReference,
-                                reinterpret_cast<void*>(static_cast<UINT_PTR>(GetCurrentThreadId())), nullptr);
+    ThreadRow* row = RowOf(GetCurrentThreadId());
+    if (!row) {
+        TrySubmitThreadpoolCallback(GiveBackLoaderReference, nullptr, nullptr);
+        return;
+    }
+    if (InterlockedIncrement(&row->pending) > 1) return;  // a callback waits for this thread already
+    if (!TrySubmitThreadpoolCallback(GiveBackThreadsReferences, row, nullptr)) InterlockedDecrement(&row->pending);
 }
 
 void BoundedLocks::Add()
