@@ -15,7 +15,16 @@
 //    code outside, so once its instruction pointer, read while it is suspended, lies outside the
 //    image, it has left for good.
 // The pool callback below waits for exactly that, and only then lets the pool free the library,
-// after the callback itself has returned.
+// after the callback itself has returned. One callback serves all that a thread gives back in one
+// scope (a viewer's end gives back five).
+//
+// One asker spares the look: COM, asking the unload query before it frees the reference it took
+// when it loaded us. Its reference outlives the answer, so none of ours can be the last; and a
+// thread that asks from outside every scope of ours has left the scopes it gave references back
+// in, and the image after them. All but one go back at once; the waiting callback, whose own code
+// needs the last, gives that one back without stopping the thread. A host ending COM on a viewer's
+// thread is so not stopped while it exits, nor its exit held up by an unload that the stop made
+// late.
 #include "base/module.h"
 
 #include <tlhelp32.h>
@@ -80,8 +89,11 @@ bool ThreadIsOutsideImage(DWORD threadId)
 struct ThreadRow {
     LONG id;
     LONG depth;
-    LONG pending;  // loader references it gave back that no callback has taken yet
+    LONG pending;  // loader references it gave back that no callback has taken yet, and the mark below
 };
+// In a row's pending count: every reference counted was given back in a scope that the thread has
+// left since, and the image after it, so the callback that takes them need not look.
+constexpr LONG kThreadHasLeft = 0x40000000;
 constexpr int kThreadRows = 128;
 ThreadRow g_threads[kThreadRows] = {};
 LONG g_scopesWithoutRow = 0;
@@ -155,8 +167,10 @@ void CALLBACK GiveBackThreadsReferences(PTP_CALLBACK_INSTANCE callback, void* co
     while (!self && Read(row.depth) != 0) wait.Poll();
     // What the thread gives back from here on goes to a callback of its own. The look below comes
     // after this, so that it also covers a scope the thread entered again meanwhile.
-    const LONG taken = InterlockedExchange(&row.pending, 0);
-    while (!self && !(Read(row.depth) == 0 && ThreadIsOutsideImage(thread))) wait.Poll();
+    const LONG pending = InterlockedExchange(&row.pending, 0);
+    const LONG taken = pending & ~kThreadHasLeft;
+    const bool left = self || (pending & kThreadHasLeft) != 0;
+    while (!left && !(Read(row.depth) == 0 && ThreadIsOutsideImage(thread))) wait.Poll();
     for (LONG extra = 1; extra < taken; ++extra) FreeLibrary(g_instance);
     if (taken > 0) FreeLibraryWhenCallbackReturns(callback, g_instance);
 }
@@ -214,8 +228,34 @@ void LoaderReference::Reset()
         TrySubmitThreadpoolCallback(GiveBackLoaderReference, nullptr, nullptr);
         return;
     }
-    if (InterlockedIncrement(&row->pending) > 1) return;  // a callback waits for this thread already
+    // Given back inside a scope: the thread has not left it, whatever was marked before.
+    LONG seen = Read(row->pending), previous;
+    while ((previous = InterlockedCompareExchange(&row->pending, (seen & ~kThreadHasLeft) + 1, seen)) != seen)
+        seen = previous;
+    if (seen != 0) return;  // a callback waits for this thread already
     if (!TrySubmitThreadpoolCallback(GiveBackThreadsReferences, row, nullptr)) InterlockedDecrement(&row->pending);
+}
+
+void GiveBackReferencesOnComsQuery(const void* askedFrom)
+{
+    HMODULE asker = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            static_cast<LPCWSTR>(askedFrom), &asker))
+        return;
+    if (asker != GetModuleHandleW(L"combase.dll") && asker != GetModuleHandleW(L"ole32.dll")) return;
+    ThreadRow* row = RowOf(GetCurrentThreadId());
+    if (!row || Read(row->depth) != 0) return;
+    // The waiting callback keeps one, for its own code, and takes it without a look.
+    for (LONG seen = Read(row->pending);;) {
+        const LONG count = seen & ~kThreadHasLeft;
+        if (count == 0) return;  // a callback has taken them
+        const LONG previous = InterlockedCompareExchange(&row->pending, 1 | kThreadHasLeft, seen);
+        if (previous == seen) {
+            for (LONG extra = 1; extra < count; ++extra) FreeLibrary(g_instance);
+            return;
+        }
+        seen = previous;
+    }
 }
 
 void BoundedLocks::Add()

@@ -63,6 +63,10 @@ private:
     bool held_ = false;
 };
 
+// For the unload query, with the address it returns to: when COM asks, from outside every scope
+// of this thread, the references that the thread gave back go back at once (see module.cpp).
+void GiveBackReferencesOnComsQuery(const void* askedFrom);
+
 // What a window or an object lent to foreign code keeps while it exists: the unload query's
 // "no" and the loader's reference.
 struct ModuleKeep {

@@ -56,6 +56,7 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** out)
 // Only once no object, lock or window of any apartment is left.
 STDAPI DllCanUnloadNow()
 {
+    quillpost::GiveBackReferencesOnComsQuery(__builtin_return_address(0));
     if (quillpost::ModuleLockCount() != 0) return S_FALSE;
     // The module may be freed once this returns. The cached type information goes back now, while
     // COM works and no loader lock is held. (Released from the module's own detach instead, the
