@@ -22,9 +22,9 @@
 // when it loaded us. Its reference outlives the answer, so none of ours can be the last; and a
 // thread that asks from outside every scope of ours has left the scopes it gave references back
 // in, and the image after them. All but one go back at once; the waiting callback, whose own code
-// needs the last, gives that one back without stopping the thread. A host ending COM on a viewer's
-// thread is so not stopped while it exits, nor its exit held up by an unload that the stop made
-// late.
+// needs the last, gives that one back without stopping the thread. So a host that ends COM on a
+// viewer's thread is not stopped on its way out, and its exit is not held up by an unload that
+// the stop made late.
 #include "base/module.h"
 
 #include <tlhelp32.h>
