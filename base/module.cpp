@@ -133,6 +133,22 @@ bool EveryOtherThreadOutsideImage()
 
 LONG Read(const LONG& value) { return InterlockedCompareExchange(const_cast<LONG*>(&value), 0, 0); }
 
+// Gives back all but one of `count` references, the one that the caller's code still needs.
+void FreeAllButOne(LONG count)
+{
+    for (LONG extra = 1; extra < count; ++extra) FreeLibrary(g_instance);
+}
+
+// The address lies in COM's own library, which holds the module while it asks about it.
+bool IsComsCode(const void* address)
+{
+    HMODULE owner = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            static_cast<LPCWSTR>(address), &owner))
+        return false;
+    return owner == GetModuleHandleW(L"combase.dll") || owner == GetModuleHandleW(L"ole32.dll");
+}
+
 // The pool callback's wait, for facts of the rule above rather than for an amount of time. A wait
 // that goes on (a modal loop of ours is running) tells the pool, so that the host's own work gets
 // another thread meanwhile; most end within a few polls, while a window finishes its end, and the
@@ -171,7 +187,7 @@ void CALLBACK GiveBackThreadsReferences(PTP_CALLBACK_INSTANCE callback, void* co
     const LONG taken = pending & ~kThreadHasLeft;
     const bool left = self || (pending & kThreadHasLeft) != 0;
     while (!left && !(Read(row.depth) == 0 && ThreadIsOutsideImage(thread))) wait.Poll();
-    for (LONG extra = 1; extra < taken; ++extra) FreeLibrary(g_instance);
+    FreeAllButOne(taken);
     if (taken > 0) FreeLibraryWhenCallbackReturns(callback, g_instance);
 }
 
@@ -238,11 +254,7 @@ void LoaderReference::Reset()
 
 void GiveBackReferencesOnComsQuery(const void* askedFrom)
 {
-    HMODULE asker = nullptr;
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            static_cast<LPCWSTR>(askedFrom), &asker))
-        return;
-    if (asker != GetModuleHandleW(L"combase.dll") && asker != GetModuleHandleW(L"ole32.dll")) return;
+    if (!IsComsCode(askedFrom)) return;
     ThreadRow* row = RowOf(GetCurrentThreadId());
     if (!row || Read(row->depth) != 0) return;
     // The waiting callback keeps one, for its own code, and takes it without a look.
@@ -250,10 +262,7 @@ void GiveBackReferencesOnComsQuery(const void* askedFrom)
         const LONG count = seen & ~kThreadHasLeft;
         if (count == 0) return;  // a callback has taken them
         const LONG previous = InterlockedCompareExchange(&row->pending, 1 | kThreadHasLeft, seen);
-        if (previous == seen) {
-            for (LONG extra = 1; extra < count; ++extra) FreeLibrary(g_instance);
-            return;
-        }
+        if (previous == seen) return FreeAllButOne(count);
         seen = previous;
     }
 }
