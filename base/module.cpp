@@ -21,10 +21,12 @@
 // One asker spares the look: COM, asking the unload query before it frees the reference it took
 // when it loaded us. Its reference outlives the answer, so none of ours can be the last; and a
 // thread that asks from outside every scope of ours has left the scopes it gave references back
-// in, and the image after them. All but one go back at once; the waiting callback, whose own code
-// needs the last, gives that one back without stopping the thread. So a host that ends COM on a
-// viewer's thread is not stopped on its way out, and its exit is not held up by an unload that
-// the stop made late.
+// in, and the image after them. So the query gives that thread's references back itself, and
+// calls off a callback that waits for them. And while COM holds its reference, nothing is lost by
+// leaving references given back to its query, which comes before the module can go: they are
+// handed to the pool only when the query agrees to an unload. So a host that ends COM on a
+// viewer's thread, as one does on its way out, starts no pool thread and stops no thread: COM's
+// own free unloads the module on the host's thread, before the host goes on to its exit.
 #include "base/module.h"
 
 #include <tlhelp32.h>
@@ -89,14 +91,18 @@ bool ThreadIsOutsideImage(DWORD threadId)
 struct ThreadRow {
     LONG id;
     LONG depth;
-    LONG pending;  // loader references it gave back that no callback has taken yet, and the mark below
+    LONG pending;   // loader references it gave back that no callback has taken yet, and the mark below
+    PTP_WORK work;  // the callback that takes them, made the first time they are handed to the pool
 };
-// In a row's pending count: every reference counted was given back in a scope that the thread has
-// left since, and the image after it, so the callback that takes them need not look.
-constexpr LONG kThreadHasLeft = 0x40000000;
+// In a row's pending count: the references counted are handed to the callback, which may not have
+// started yet.
+constexpr LONG kHandedToPool = 0x40000000;
 constexpr int kThreadRows = 128;
 ThreadRow g_threads[kThreadRows] = {};
 LONG g_scopesWithoutRow = 0;
+// COM loaded the module (it asked for a class object) and has not been told yet that it may free
+// it: it holds a reference of its own, which it frees only after the unload query agreed.
+LONG g_comHoldsModule = 0;
 
 ThreadRow* RowOf(DWORD threadId)
 {
@@ -172,7 +178,7 @@ private:
 // Gives back the references a thread with a row gave back, from the first one on: those its scope
 // gives back meanwhile (a window's end takes the window's, its browser's site's and frame's at
 // once) join the one callback instead of costing one each.
-void CALLBACK GiveBackThreadsReferences(PTP_CALLBACK_INSTANCE callback, void* context)
+void CALLBACK GiveBackThreadsReferences(PTP_CALLBACK_INSTANCE callback, void* context, PTP_WORK)
 {
     ThreadRow& row = *static_cast<ThreadRow*>(context);
     const DWORD thread = static_cast<DWORD>(Read(row.id));
@@ -183,12 +189,40 @@ void CALLBACK GiveBackThreadsReferences(PTP_CALLBACK_INSTANCE callback, void* co
     while (!self && Read(row.depth) != 0) wait.Poll();
     // What the thread gives back from here on goes to a callback of its own. The look below comes
     // after this, so that it also covers a scope the thread entered again meanwhile.
-    const LONG pending = InterlockedExchange(&row.pending, 0);
-    const LONG taken = pending & ~kThreadHasLeft;
-    const bool left = self || (pending & kThreadHasLeft) != 0;
-    while (!left && !(Read(row.depth) == 0 && ThreadIsOutsideImage(thread))) wait.Poll();
+    const LONG taken = InterlockedExchange(&row.pending, 0) & ~kHandedToPool;
+    // None, when the thread's unload query took them first: it waits for this callback to end.
+    if (taken == 0) return;
+    while (!self && !(Read(row.depth) == 0 && ThreadIsOutsideImage(thread))) wait.Poll();
     FreeAllButOne(taken);
-    if (taken > 0) FreeLibraryWhenCallbackReturns(callback, g_instance);
+    FreeLibraryWhenCallbackReturns(callback, g_instance);
+}
+
+PTP_WORK WorkOf(ThreadRow& row)
+{
+    auto* slot = reinterpret_cast<void* volatile*>(&row.work);
+    if (void* work = InterlockedCompareExchangePointer(slot, nullptr, nullptr)) return static_cast<PTP_WORK>(work);
+    PTP_WORK made = CreateThreadpoolWork(GiveBackThreadsReferences, &row, nullptr);
+    if (!made) return nullptr;
+    if (void* first = InterlockedCompareExchangePointer(slot, made, nullptr)) {
+        CloseThreadpoolWork(made);  // another thread handed the same row over meanwhile
+        return static_cast<PTP_WORK>(first);
+    }
+    return made;
+}
+
+// Hands the row's waiting references to its callback, unless none wait or a callback has them.
+// Without a pool object they stay: a module kept loaded is safe, one unmapped under our feet is not.
+void HandToPool(ThreadRow& row)
+{
+    for (LONG seen = Read(row.pending); seen != 0 && !(seen & kHandedToPool);) {
+        const LONG previous = InterlockedCompareExchange(&row.pending, seen | kHandedToPool, seen);
+        if (previous != seen) {
+            seen = previous;
+            continue;
+        }
+        if (PTP_WORK work = WorkOf(row)) SubmitThreadpoolWork(work);
+        return;
+    }
 }
 
 // Gives back one reference of a thread without a row: then every thread must have left.
@@ -244,12 +278,15 @@ void LoaderReference::Reset()
         TrySubmitThreadpoolCallback(GiveBackLoaderReference, nullptr, nullptr);
         return;
     }
-    // Given back inside a scope: the thread has not left it, whatever was marked before.
-    LONG seen = Read(row->pending), previous;
-    while ((previous = InterlockedCompareExchange(&row->pending, (seen & ~kThreadHasLeft) + 1, seen)) != seen)
-        seen = previous;
-    if (seen != 0) return;  // a callback waits for this thread already
-    if (!TrySubmitThreadpoolCallback(GiveBackThreadsReferences, row, nullptr)) InterlockedDecrement(&row->pending);
+    InterlockedIncrement(&row->pending);
+    // Read after the count, as the agreeing query clears it before it reads the counts: one of the
+    // two hands them over.
+    if (Read(g_comHoldsModule) == 0) HandToPool(*row);
+}
+
+void NoteClassObjectAsked(const void* askedFrom)
+{
+    if (IsComsCode(askedFrom)) InterlockedExchange(&g_comHoldsModule, 1);
 }
 
 void GiveBackReferencesOnComsQuery(const void* askedFrom)
@@ -257,13 +294,24 @@ void GiveBackReferencesOnComsQuery(const void* askedFrom)
     if (!IsComsCode(askedFrom)) return;
     ThreadRow* row = RowOf(GetCurrentThreadId());
     if (!row || Read(row->depth) != 0) return;
-    // The waiting callback keeps one, for its own code, and takes it without a look.
-    for (LONG seen = Read(row->pending);;) {
-        const LONG count = seen & ~kThreadHasLeft;
-        if (count == 0) return;  // a callback has taken them
-        const LONG previous = InterlockedCompareExchange(&row->pending, 1 | kThreadHasLeft, seen);
-        if (previous == seen) return FreeAllButOne(count);
-        seen = previous;
+    const LONG taken = InterlockedExchange(&row->pending, 0) & ~kHandedToPool;
+    // A callback not started yet is called off. One that runs ends first, with what it took before
+    // (it may be looking at this thread, which it sees waiting here, outside the image).
+    if (void* work = InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(&row->work), nullptr, nullptr))
+        WaitForThreadpoolWorkCallbacks(static_cast<PTP_WORK>(work), TRUE);
+    for (LONG count = taken; count > 0; --count) FreeLibrary(g_instance);
+}
+
+void HandReferencesOverOnUnload(const void* askedFrom)
+{
+    if (IsComsCode(askedFrom)) InterlockedExchange(&g_comHoldsModule, 0);
+    for (ThreadRow& row : g_threads) HandToPool(row);
+}
+
+void CloseGiveBackCallbacks()
+{
+    for (ThreadRow& row : g_threads) {
+        if (row.work) CloseThreadpoolWork(std::exchange(row.work, nullptr));
     }
 }
 

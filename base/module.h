@@ -44,10 +44,11 @@ private:
     LONG* depth_;  // this thread's depth in scopes
 };
 
-// A loader reference to this module while the owner holds it. Given back, inside a ModuleHold
-// scope, from a thread-pool callback that lets the pool free the library after it returned, once
-// the thread that gave it back can no longer be running the module's code (see module.cpp for the
-// rule). In a program that links the layers itself (no module of ours), it holds nothing.
+// A loader reference to this module while the owner holds it. Given back inside a ModuleHold
+// scope, it goes to the loader once the thread that gave it back can no longer be running the
+// module's code: from a thread-pool callback that lets the pool free the library after it
+// returned, or from COM's unload query (see module.cpp for the rule). In a program that links the
+// layers itself (no module of ours), it holds nothing.
 class LoaderReference {
 public:
     LoaderReference() = default;
@@ -63,9 +64,18 @@ private:
     bool held_ = false;
 };
 
-// For the unload query, with the address it returns to: when COM asks, from outside every scope
-// of this thread, the references that the thread gave back go back at once (see module.cpp).
+// For the module's exports, each with the address it returns to, so that they know COM's calls:
+//  - a class object asked for by COM: COM loaded the module and holds it until the unload query
+//    agrees, so references given back meanwhile wait for that query instead of a pool thread;
+//  - the unload query, first: when COM asks, from outside every scope of this thread, the
+//    references that the thread gave back go back at once;
+//  - the unload query agreeing: COM lets go, and all references still waiting go to the pool.
+// See module.cpp for the rule.
+void NoteClassObjectAsked(const void* askedFrom);
 void GiveBackReferencesOnComsQuery(const void* askedFrom);
+void HandReferencesOverOnUnload(const void* askedFrom);
+// For the module's detach: the pool's objects that call back into the module go with it.
+void CloseGiveBackCallbacks();
 
 // What a window or an object lent to foreign code keeps while it exists: the unload query's
 // "no" and the loader's reference.

@@ -47,6 +47,7 @@ SampleFactory g_sampleFactory;
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** out)
 {
+    quillpost::NoteClassObjectAsked(__builtin_return_address(0));
     if (!out) return E_POINTER;
     *out = nullptr;
     if (clsid != CLSID_Sample) return CLASS_E_CLASSNOTAVAILABLE;
@@ -56,7 +57,8 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** out)
 // Only once no object, lock or window of any apartment is left.
 STDAPI DllCanUnloadNow()
 {
-    quillpost::GiveBackReferencesOnComsQuery(__builtin_return_address(0));
+    const void* asker = __builtin_return_address(0);
+    quillpost::GiveBackReferencesOnComsQuery(asker);
     if (quillpost::ModuleLockCount() != 0) return S_FALSE;
     // The module may be freed once this returns. The cached type information goes back now, while
     // COM works and no loader lock is held. (Released from the module's own detach instead, the
@@ -64,5 +66,6 @@ STDAPI DllCanUnloadNow()
     // open windows lost their hold on it.) An object created meanwhile by another apartment holds
     // a reference of its own, taken under the same rule.
     quillpost::ReleaseSampleTypeInfoCache();
+    quillpost::HandReferencesOverOnUnload(asker);
     return S_OK;
 }

@@ -1,6 +1,10 @@
 // The unload query: objects, class-factory locks and loaded windows keep the module.
 #include <gtest/gtest.h>
 
+#include <ostream>
+#include <string>
+
+#include "base/raii.h"
 #include "support/com_test.h"
 #include "support/dispatch.h"
 #include "support/module.h"
@@ -74,6 +78,63 @@ TEST_F(ModuleUnload, ComFreesTheDllOnceItAgrees)
     CoFreeUnusedLibrariesEx(0, 0);
     EXPECT_EQ(nullptr, GetModuleHandleW(L"Quillpost.dll"));
 }
+
+// The host's own call that ends its use of the plug-in takes the DLL along before it returns,
+// on the host's thread, with nothing left for later: a host on its way out must not find an
+// unload still running, or a thread still starting, when it exits. Windows and COM run on a
+// thread of their own, whose apartment is the one that loads the DLL.
+struct HostsEnd {
+    const char* name;
+    bool endsApartment;  // CoUninitialize; otherwise the windows close, then CoFreeUnusedLibrariesEx
+    friend void PrintTo(const HostsEnd& end, std::ostream* out) { *out << end.name; }
+};
+
+struct EndOnThread {
+    bool endsApartment;
+    HRESULT opened = E_FAIL;
+    bool loadedBefore = true, goneOnReturn = false;
+};
+
+DWORD WINAPI OpenWindowsAndEnd(void* parameter)
+{
+    auto& run = *static_cast<EndOnThread*>(parameter);
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
+    run.loadedBefore = GetModuleHandleW(L"Quillpost.dll") != nullptr;
+    {
+        ComPtr<IDispatch> sample;
+        run.opened = CoCreateInstance(CLSID_Sample, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&sample));
+        Variant version(6L), email(L"ends@quillpost.example"), messenger(static_cast<IDispatch*>(nullptr));
+        if (SUCCEEDED(run.opened)) run.opened = Call(sample.Get(), L"Initialize", {&version, &email, &messenger}).hr;
+        if (SUCCEEDED(run.opened)) run.opened = Call(sample.Get(), L"Configure", {}).hr;
+    }
+    if (!run.endsApartment) {
+        for (HWND window : FindTopLevelWindows(nullptr)) {
+            if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) SendMessageW(window, WM_CLOSE, 0, 0);
+        }
+        CoFreeUnusedLibrariesEx(0, 0);
+        run.goneOnReturn = GetModuleHandleW(L"Quillpost.dll") == nullptr;
+    }
+    CoUninitialize();
+    if (run.endsApartment) run.goneOnReturn = GetModuleHandleW(L"Quillpost.dll") == nullptr;
+    return 0;
+}
+
+class HostsEndTakesTheDll : public ::testing::TestWithParam<HostsEnd> {};
+
+TEST_P(HostsEndTakesTheDll, BeforeTheHostsCallReturns)
+{
+    EndOnThread run{GetParam().endsApartment};
+    UniqueHandle thread(CreateThread(nullptr, 0, OpenWindowsAndEnd, &run, 0, nullptr));
+    ASSERT_TRUE(thread);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread.Get(), 60000));
+    ASSERT_FALSE(run.loadedBefore) << "an earlier test left the DLL loaded";
+    ASSERT_EQ(S_OK, run.opened);
+    EXPECT_TRUE(run.goneOnReturn) << "the DLL was still loaded when the host's call returned";
+}
+
+INSTANTIATE_TEST_SUITE_P(Ends, HostsEndTakesTheDll,
+                         ::testing::Values(HostsEnd{"UnusedLibrariesFreed", false}, HostsEnd{"ApartmentEnded", true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace quillpost::testing
