@@ -174,10 +174,13 @@ void PrintBreakdown(const std::wstring& plugin, const std::wstring& minimal, con
                 "Quillpost's in-process excess %.2f\n",
                 minimalMs("com"), minimalMs("window"), minimalMs("browser"), minimalMs("show"),
                 minimalMs("navigate"), pairs.plugin.Median() - pairs.minimal.Median());
-    std::printf("P1 teardown, same runs (ms): Quillpost releases Sample %.2f, apartment's end %.2f, process's end "
-                "%.2f; minimal host closes its control and window %.2f, apartment's end %.2f, process's end %.2f\n",
-                ms("release"), ms("uninitialize"), ms("process_end"), minimalMs("release"), minimalMs("uninitialize"),
-                minimalMs("process_end"));
+    int unloadedRuns = 0;
+    for (std::size_t run = 0; run < steps["unloaded"].Size(); ++run) unloadedRuns += steps["unloaded"].At(run) != 0;
+    std::printf("P1 teardown, same runs (ms): Quillpost releases Sample %.2f, apartment's end %.2f (the module gone "
+                "when it returned in %d of %d runs), process's end %.2f; minimal host closes its control and window "
+                "%.2f, apartment's end %.2f, process's end %.2f\n",
+                ms("release"), ms("uninitialize"), unloadedRuns, runs, ms("process_end"),
+                minimalMs("release"), minimalMs("uninitialize"), minimalMs("process_end"));
     const double skinKiB = steps["memory_skin"].Median() / 1024.0;
     std::printf("P3 skin's share: committed while pic builds its skin %.0f KiB (%.2fx the %.0f-byte picture); "
                 "its section holds %.0f bytes of pixels\n",
