@@ -21,12 +21,12 @@
 // One asker spares the look: COM, asking the unload query before it frees the reference it took
 // when it loaded us. Its reference outlives the answer, so none of ours can be the last; and a
 // thread that asks from outside every scope of ours has left the scopes it gave references back
-// in, and the image after them. So the query gives that thread's references back itself, and
-// calls off a callback that waits for them. And while COM holds its reference, nothing is lost by
-// leaving references given back to its query, which comes before the module can go: they are
-// handed to the pool only when the query agrees to an unload. So a host that ends COM on a
-// viewer's thread, as one does on its way out, starts no pool thread and stops no thread: COM's
-// own free unloads the module on the host's thread, before the host goes on to its exit.
+// in, and the image after them. So the query gives back that thread's references that no callback
+// has been handed yet. And while COM holds its reference, nothing is lost by leaving references
+// given back to its query, which comes before the module can go: they are handed to the pool only
+// when the query agrees to an unload. So a host that ends COM on a viewer's thread, as one does
+// on its way out, starts no pool thread and stops no thread: COM's own free unloads the module on
+// the host's thread, before the host goes on to its exit.
 #include "base/module.h"
 
 #include <tlhelp32.h>
@@ -91,11 +91,10 @@ bool ThreadIsOutsideImage(DWORD threadId)
 struct ThreadRow {
     LONG id;
     LONG depth;
-    LONG pending;   // loader references it gave back that no callback has taken yet, and the mark below
-    PTP_WORK work;  // the callback that takes them, made the first time they are handed to the pool
+    LONG pending;  // loader references it gave back that no callback has taken yet, and the mark below
 };
-// In a row's pending count: the references counted are handed to the callback, which may not have
-// started yet.
+// In a row's pending count: the references counted are a pool callback's, which may not have
+// started yet; only that callback takes them.
 constexpr LONG kHandedToPool = 0x40000000;
 constexpr int kThreadRows = 128;
 ThreadRow g_threads[kThreadRows] = {};
@@ -178,7 +177,7 @@ private:
 // Gives back the references a thread with a row gave back, from the first one on: those its scope
 // gives back meanwhile (a window's end takes the window's, its browser's site's and frame's at
 // once) join the one callback instead of costing one each.
-void CALLBACK GiveBackThreadsReferences(PTP_CALLBACK_INSTANCE callback, void* context, PTP_WORK)
+void CALLBACK GiveBackThreadsReferences(PTP_CALLBACK_INSTANCE callback, void* context)
 {
     ThreadRow& row = *static_cast<ThreadRow*>(context);
     const DWORD thread = static_cast<DWORD>(Read(row.id));
@@ -190,39 +189,31 @@ void CALLBACK GiveBackThreadsReferences(PTP_CALLBACK_INSTANCE callback, void* co
     // What the thread gives back from here on goes to a callback of its own. The look below comes
     // after this, so that it also covers a scope the thread entered again meanwhile.
     const LONG taken = InterlockedExchange(&row.pending, 0) & ~kHandedToPool;
-    // None, when the thread's unload query took them first: it waits for this callback to end.
-    if (taken == 0) return;
     while (!self && !(Read(row.depth) == 0 && ThreadIsOutsideImage(thread))) wait.Poll();
     FreeAllButOne(taken);
-    FreeLibraryWhenCallbackReturns(callback, g_instance);
+    if (taken > 0) FreeLibraryWhenCallbackReturns(callback, g_instance);
 }
 
-PTP_WORK WorkOf(ThreadRow& row)
-{
-    auto* slot = reinterpret_cast<void* volatile*>(&row.work);
-    if (void* work = InterlockedCompareExchangePointer(slot, nullptr, nullptr)) return static_cast<PTP_WORK>(work);
-    PTP_WORK made = CreateThreadpoolWork(GiveBackThreadsReferences, &row, nullptr);
-    if (!made) return nullptr;
-    if (void* first = InterlockedCompareExchangePointer(slot, made, nullptr)) {
-        CloseThreadpoolWork(made);  // another thread handed the same row over meanwhile
-        return static_cast<PTP_WORK>(first);
-    }
-    return made;
-}
-
-// Hands the row's waiting references to its callback, unless none wait or a callback has them.
-// Without a pool object they stay: a module kept loaded is safe, one unmapped under our feet is not.
-void HandToPool(ThreadRow& row)
+// Claims the row's waiting references, unless none wait or a callback has them: for a pool
+// callback (the count stays, marked), or to give them back at once (the count goes to zero).
+// Returns how many were claimed.
+LONG ClaimWaiting(ThreadRow& row, bool forPool)
 {
     for (LONG seen = Read(row.pending); seen != 0 && !(seen & kHandedToPool);) {
-        const LONG previous = InterlockedCompareExchange(&row.pending, seen | kHandedToPool, seen);
-        if (previous != seen) {
-            seen = previous;
-            continue;
-        }
-        if (PTP_WORK work = WorkOf(row)) SubmitThreadpoolWork(work);
-        return;
+        const LONG previous = InterlockedCompareExchange(&row.pending, forPool ? seen | kHandedToPool : 0, seen);
+        if (previous == seen) return seen;
+        seen = previous;
     }
+    return 0;
+}
+
+void HandToPool(ThreadRow& row)
+{
+    if (ClaimWaiting(row, true) == 0) return;
+    // Without a pool thread they wait for the next query: a module kept loaded is safe, one
+    // unmapped under our feet is not.
+    if (!TrySubmitThreadpoolCallback(GiveBackThreadsReferences, &row, nullptr))
+        InterlockedAnd(&row.pending, ~kHandedToPool);
 }
 
 // Gives back one reference of a thread without a row: then every thread must have left.
@@ -294,25 +285,14 @@ void GiveBackReferencesOnComsQuery(const void* askedFrom)
     if (!IsComsCode(askedFrom)) return;
     ThreadRow* row = RowOf(GetCurrentThreadId());
     if (!row || Read(row->depth) != 0) return;
-    const LONG taken = InterlockedExchange(&row->pending, 0) & ~kHandedToPool;
-    // A callback not started yet is called off. One that runs ends first, with what it took before
-    // (it may be looking at this thread, which it sees waiting here, outside the image).
-    if (void* work = InterlockedCompareExchangePointer(reinterpret_cast<void* volatile*>(&row->work), nullptr, nullptr))
-        WaitForThreadpoolWorkCallbacks(static_cast<PTP_WORK>(work), TRUE);
-    for (LONG count = taken; count > 0; --count) FreeLibrary(g_instance);
+    // Those handed to a callback already stay its own: it may have started.
+    for (LONG count = ClaimWaiting(*row, false); count > 0; --count) FreeLibrary(g_instance);
 }
 
 void HandReferencesOverOnUnload(const void* askedFrom)
 {
     if (IsComsCode(askedFrom)) InterlockedExchange(&g_comHoldsModule, 0);
     for (ThreadRow& row : g_threads) HandToPool(row);
-}
-
-void CloseGiveBackCallbacks()
-{
-    for (ThreadRow& row : g_threads) {
-        if (row.work) CloseThreadpoolWork(std::exchange(row.work, nullptr));
-    }
 }
 
 void BoundedLocks::Add()

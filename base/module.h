@@ -68,14 +68,12 @@ private:
 //  - a class object asked for by COM: COM loaded the module and holds it until the unload query
 //    agrees, so references given back meanwhile wait for that query instead of a pool thread;
 //  - the unload query, first: when COM asks, from outside every scope of this thread, the
-//    references that the thread gave back go back at once;
+//    references that the thread gave back, and no pool callback has, go back at once;
 //  - the unload query agreeing: COM lets go, and all references still waiting go to the pool.
 // See module.cpp for the rule.
 void NoteClassObjectAsked(const void* askedFrom);
 void GiveBackReferencesOnComsQuery(const void* askedFrom);
 void HandReferencesOverOnUnload(const void* askedFrom);
-// For the module's detach: the pool's objects that call back into the module go with it.
-void CloseGiveBackCallbacks();
 
 // What a window or an object lent to foreign code keeps while it exists: the unload query's
 // "no" and the loader's reference.

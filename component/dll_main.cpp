@@ -8,11 +8,11 @@
 #include "viewer/viewer_instance.h"
 
 // Runs under the loader lock, so it only remembers the handle and, when a thread ends or the
-// module is freed, frees memory, thread-local slots, the window classes (which must not outlive
-// the code of their procedure) and the pool's objects that call back into it. Windows and the
-// browser are torn down earlier, where COM still works: when the host closes them or at their
-// thread's final CoUninitialize. An existing window holds a loader reference, so the module is
-// never freed under one; at process exit (reserved set) nothing is freed at all.
+// module is freed, frees memory, thread-local slots and the window classes (which must not
+// outlive the code of their procedure). Windows and the browser are torn down earlier, where COM
+// still works: when the host closes them or at their thread's final CoUninitialize. An existing
+// window holds a loader reference, so the module is never freed under one; at process exit
+// (reserved set) nothing is freed at all.
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void* reserved)
 {
     switch (reason) {
@@ -29,7 +29,6 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void* reserved)
             quillpost::StopAboutInstances();
             quillpost::StopComEndWatches();
             quillpost::UnregisterWindowClasses();
-            quillpost::CloseGiveBackCallbacks();
         }
         break;
     default:
