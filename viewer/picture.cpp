@@ -124,31 +124,34 @@ void ButtonUp(HWND window, POINT point)
     PostMessageW(GetAncestor(window, GA_ROOT), WM_SYSCOMMAND, pressed->command, 0);
 }
 
-// A pattern brush of the strip's slice at the heading's left edge, cut from the skin's own
-// bits. The brush origin that LabelColors sets puts the slice's top row at pic's top.
+// A pattern brush of the strip's slice at the heading's left edge, copied out of the skin by GDI
+// in whatever format the skin holds it. The brush origin that LabelColors sets puts the slice's
+// top row at pic's top.
 HBRUSH CreateHeadingBrush(HBITMAP skinSection, int dpi)
 {
-    DIBSECTION held{};
-    if (GetObjectW(skinSection, sizeof(held), &held) != sizeof(held) || !held.dsBm.bmBits) return nullptr;
+    BITMAP held{};
+    if (!GetObjectW(skinSection, sizeof(held), &held)) return nullptr;
     const int width = ScaledPixels(kSliceWidth, dpi), height = ScaledPixels(kTitleStripBottom + 1, dpi);
     const int left = form1_layout::PixelRect(form1_layout::kLabel1, dpi).left;
-    if (left + width > held.dsBm.bmWidth || height > held.dsBm.bmHeight) return nullptr;
-    const int rowBytes = (width * 3 + 3) / 4 * 4;
-    const std::size_t bytes = sizeof(BITMAPINFOHEADER) + std::size_t{static_cast<unsigned>(rowBytes)} * height;
-    std::unique_ptr<BYTE[]> slice(new (std::nothrow) BYTE[bytes]());
+    if (left + width > held.bmWidth || height > held.bmHeight) return nullptr;
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};  // bottom-up
+    void* sliceBits = nullptr;
+    UniqueBitmap slice(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &sliceBits, nullptr, 0));
     if (!slice) return nullptr;
-    auto* header = reinterpret_cast<BITMAPINFOHEADER*>(slice.get());
-    *header = held.dsBmih;
-    header->biWidth = width;
-    header->biHeight = height;  // bottom-up, like the skin
-    header->biSizeImage = static_cast<DWORD>(bytes - sizeof(BITMAPINFOHEADER));
-    const auto* skinBits = static_cast<const BYTE*>(held.dsBm.bmBits);
-    BYTE* sliceBits = slice.get() + sizeof(BITMAPINFOHEADER);
-    for (int row = 0; row < height; ++row) {
-        const BYTE* from = skinBits + held.dsBm.bmWidthBytes * (held.dsBm.bmHeight - 1 - row) + left * 3;
-        std::memcpy(sliceBits + rowBytes * (height - 1 - row), from, width * 3);
+    {
+        MemoryDc from(nullptr, skinSection), to(nullptr, slice.Get());
+        if (!from.Get() || !to.Get() || !BitBlt(to.Get(), 0, 0, width, height, from.Get(), left, 0, SRCCOPY))
+            return nullptr;
     }
-    return CreateDIBPatternBrushPt(slice.get(), DIB_RGB_COLORS);
+    GdiFlush();  // the copy reaches the slice's bits before they are read
+    const std::size_t rowsBytes = std::size_t{static_cast<unsigned>(width * 3 + 3)} / 4 * 4 * height;
+    std::unique_ptr<BYTE[]> packed(new (std::nothrow) BYTE[sizeof(BITMAPINFOHEADER) + rowsBytes]);
+    if (!packed) return nullptr;
+    info.bmiHeader.biSizeImage = static_cast<DWORD>(rowsBytes);
+    std::memcpy(packed.get(), &info.bmiHeader, sizeof(BITMAPINFOHEADER));
+    std::memcpy(packed.get() + sizeof(BITMAPINFOHEADER), sliceBits, rowsBytes);
+    return CreateDIBPatternBrushPt(packed.get(), DIB_RGB_COLORS);
 }
 
 // The skin and the heading's brush at `dpi`, in place of the ones the state has; false (and the

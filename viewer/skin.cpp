@@ -263,6 +263,79 @@ bool ScaleByArea(const BYTE* source, BYTE* target, SIZE size, int targetStride, 
     return true;
 }
 
+// The colours of a picture for a DIB's colour table, each once, in the order they are met.
+class Palette {
+public:
+    explicit Palette(RGBQUAD (&colors)[256]) : colors_(colors) {}
+
+    // The index of the colour of a 24-bit pixel, added when new; -1 once the table is full.
+    int IndexOf(const BYTE* pixel)
+    {
+        const auto same = [pixel](const RGBQUAD& color) {
+            return color.rgbBlue == pixel[0] && color.rgbGreen == pixel[1] && color.rgbRed == pixel[2];
+        };
+        if (count_ > 0 && same(colors_[last_])) return last_;  // most pixels continue a run
+        for (int i = 0; i < count_; ++i) {
+            if (same(colors_[i])) return last_ = i;
+        }
+        if (count_ == 256) return -1;
+        colors_[count_] = {pixel[0], pixel[1], pixel[2], 0};
+        return last_ = count_++;
+    }
+    int Count() const { return count_; }
+
+private:
+    RGBQUAD (&colors_)[256];
+    int count_ = 0;
+    int last_ = 0;
+};
+
+struct IndexedHeader {
+    BITMAPINFOHEADER header;
+    RGBQUAD colors[256];
+};
+
+// At a whole multiple of 96 dpi area averaging makes each picture pixel a square of pixels of its
+// own colour, so the scaled picture has only the picture's few colours (a couple of dozen). It is
+// held with a colour table, a byte a pixel: a third of the bytes to write and to keep. Null when
+// the picture has more colours than a table holds, or there is no memory.
+HBITMAP ScaleIndexed(const BYTE* source, int factor)
+{
+    const auto sourceRow = [source](int y) { return source + std::size_t{kRowBytes} * (kHeight - 1 - y); };
+    bool repeats[kHeight]{};  // the white pane: most rows are the row above again
+    IndexedHeader info{};
+    Palette palette(info.colors);
+    for (int y = 0; y < kHeight; ++y) {
+        repeats[y] = y > 0 && std::memcmp(sourceRow(y), sourceRow(y - 1), kRowBytes) == 0;
+        for (int x = 0; !repeats[y] && x < kWidth; ++x) {
+            if (palette.IndexOf(sourceRow(y) + x * 3) < 0) return nullptr;
+        }
+    }
+    info.header = PictureHeader();
+    info.header.biWidth = kWidth * factor;
+    info.header.biHeight = kHeight * factor;
+    info.header.biBitCount = 8;
+    info.header.biSizeImage = 0;
+    info.header.biClrUsed = static_cast<DWORD>(palette.Count());
+    void* bits = nullptr;
+    UniqueBitmap scaled(
+        CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS, &bits, nullptr, 0));
+    if (!scaled) return nullptr;
+    const std::size_t stride = std::size_t{static_cast<unsigned>(kWidth * factor + 3)} / 4 * 4;
+    BYTE* const lastRow = static_cast<BYTE*>(bits) + stride * (kHeight * factor - 1);  // the top one: bottom-up
+    for (int y = 0; y < kHeight; ++y) {
+        BYTE* top = lastRow - stride * y * factor;  // the first of the rows picture row y becomes
+        if (repeats[y]) {
+            std::memcpy(top, top + stride, stride);  // the row above, stored after this one
+        } else {
+            for (int x = 0; x < kWidth; ++x)
+                std::memset(top + x * factor, palette.IndexOf(sourceRow(y) + x * 3), factor);
+        }
+        for (int copy = 1; copy < factor; ++copy) std::memcpy(top - stride * copy, top, stride);
+    }
+    return scaled.Release();
+}
+
 }  // namespace
 
 HBITMAP CreateBitmap(int dpi)
@@ -274,6 +347,9 @@ HBITMAP CreateBitmap(int dpi)
     if (!drawn) return nullptr;
     Draw(static_cast<BYTE*>(bits));
     if (dpi == kLayoutDpi || dpi < kLayoutDpi / 2) return drawn.Release();  // below 48 dpi: no smaller picture
+    if (dpi % kLayoutDpi == 0) {
+        if (HBITMAP indexed = ScaleIndexed(static_cast<const BYTE*>(bits), dpi / kLayoutDpi)) return indexed;
+    }
     const SIZE size = PictureSize(dpi);
     info.bmiHeader.biWidth = size.cx;
     info.bmiHeader.biHeight = size.cy;

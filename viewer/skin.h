@@ -15,10 +15,11 @@ inline constexpr int kRowBytes = (kWidth * 3 + 3) / 4 * 4;
 inline constexpr std::size_t kHeaderBytes = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
 inline constexpr std::size_t kDibBytes = kHeaderBytes + std::size_t{kRowBytes} * kHeight;
 
-// A new 24-bit bottom-up DIB section holding the picture at `dpi`; the caller owns it. At 96 dpi
-// the picture is drawn straight into the section's bits; at any other DPI it is drawn once at 96
-// and scaled with smoothing (area averaging) into a section of the scaled size. Either way the
-// section is the only copy of its pixels that is kept.
+// A new bottom-up DIB section holding the picture at `dpi`; the caller owns it. At 96 dpi the
+// picture is drawn straight into a 24-bit section's bits; at any other DPI it is drawn once at 96
+// and scaled with smoothing (area averaging) into a section of the scaled size: 24-bit, or at a
+// whole multiple of 96 dpi, where scaling makes no new colours, 8-bit with a colour table. Either
+// way the section is the only copy of its pixels that is kept.
 HBITMAP CreateBitmap(int dpi = 96);
 
 // The picture's size in pixels at `dpi`.

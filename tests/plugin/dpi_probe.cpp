@@ -85,15 +85,17 @@ constexpr Landmark kLandmarks[] = {
 void PrintSkin(HWND pic, int dpi)
 {
     const auto section = reinterpret_cast<HBITMAP>(SendMessageW(pic, STM_GETIMAGE, IMAGE_BITMAP, 0));
-    DIBSECTION held{};
-    if (GetObjectW(section, sizeof(held), &held) != sizeof(held) || !held.dsBm.bmBits) return;
-    std::wprintf(L"skin %ld %ld\n", held.dsBm.bmWidth, held.dsBm.bmHeight);
+    BITMAP held{};
+    if (!GetObjectW(section, sizeof(held), &held)) return;
+    std::wprintf(L"skin %ld %ld\n", held.bmWidth, held.bmHeight);
+    const HDC dc = CreateCompatibleDC(nullptr);
+    const HGDIOBJ previous = SelectObject(dc, section);
     for (const Landmark& mark : kLandmarks) {
-        const int x = static_cast<int>(mark.x * dpi / 96), y = static_cast<int>(mark.y * dpi / 96);
-        const auto* pixel = static_cast<const BYTE*>(held.dsBm.bmBits) +
-                            held.dsBm.bmWidthBytes * (held.dsBm.bmHeight - 1 - y) + x * 3;
-        std::wprintf(L"pixel %ls %02X%02X%02X\n", mark.name, pixel[2], pixel[1], pixel[0]);
+        const COLORREF color = GetPixel(dc, static_cast<int>(mark.x * dpi / 96), static_cast<int>(mark.y * dpi / 96));
+        std::wprintf(L"pixel %ls %02X%02X%02X\n", mark.name, GetRValue(color), GetGValue(color), GetBValue(color));
     }
+    SelectObject(dc, previous);
+    DeleteDC(dc);
 }
 
 // The viewer: pic, then the pane and the heading inside pic.

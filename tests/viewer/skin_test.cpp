@@ -166,6 +166,37 @@ TEST(ViewerSkin, ImageOnlyOfAPictureSection)
     DeleteObject(deviceBitmap);
 }
 
+// Area averaging at twice and three times 96 dpi makes each picture pixel a square of its own
+// colour, and nothing else: read back through GDI, every pixel is the picture's pixel under it.
+// With no new colours the section holds a byte a pixel.
+TEST(ViewerSkin, AtWholeMultiplesOf96DpiEachPixelBecomesASquareOfItsColour)
+{
+    for (int factor : {2, 3}) {
+        HBITMAP section = skin::CreateBitmap(96 * factor);
+        ASSERT_NE(nullptr, section) << factor;
+        DIBSECTION held{};
+        ASSERT_EQ(int{sizeof(held)}, GetObjectW(section, sizeof(held), &held));
+        EXPECT_EQ(8, held.dsBmih.biBitCount) << factor;
+        const int width = kWidth * factor, height = kHeight * factor, rowBytes = (width * 3 + 3) / 4 * 4;
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB};
+        std::vector<BYTE> rows(size_t{static_cast<unsigned>(rowBytes)} * height);
+        HDC screen = GetDC(nullptr);
+        EXPECT_EQ(height, GetDIBits(screen, section, 0, height, rows.data(), &info, DIB_RGB_COLORS));
+        ReleaseDC(nullptr, screen);
+        DeleteObject(section);
+        int wrong = 0;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const BYTE* pixel = rows.data() + size_t{static_cast<unsigned>(rowBytes)} * (height - 1 - y) + x * 3;
+                const COLORREF seen = (COLORREF{pixel[2]} << 16) | (COLORREF{pixel[1]} << 8) | pixel[0];
+                wrong += seen != Pixel(Dib(), x / factor, y / factor);
+            }
+        }
+        EXPECT_EQ(0, wrong) << factor;
+    }
+}
+
 using ViewerSkinInWindow = ViewerTest;
 
 // The picture the viewer draws is the one section of the skin: what pic answers is the picture,

@@ -284,6 +284,16 @@ TEST_F(ViewerWindow, LaysItselfOutAgainAtTheDpiItIsMovedTo)
     const RECT expected{208, 16, 1058, 50};  // Label1's twips at 192 dpi
     EXPECT_TRUE(EqualRect(&expected, &heading))
         << heading.left << "," << heading.top << "," << heading.right << "," << heading.bottom;
+    // Right of its text the heading shows the strip of the new skin: each row as it is left of it.
+    SetWindowPos(viewer, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE);
+    RedrawWindow(viewer, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    const std::vector<COLORREF> shot = ScreenPixels(viewer);
+    ASSERT_EQ(size_t{1150 * 1024}, shot.size());
+    int wrong = 0;
+    for (int y = heading.top; y < heading.bottom; ++y) {
+        for (int x = 960; x < heading.right; ++x) wrong += shot[y * 1150 + x] != shot[y * 1150 + 200];
+    }
+    EXPECT_EQ(0, wrong);
 }
 
 }  // namespace
