@@ -21,13 +21,6 @@ namespace {
 
 using Fields = std::map<std::string, long long>;
 
-// The skin as a DIB image at the display's DPI: 870,066 bytes at 96 dpi.
-double PictureBytes(int dpi)
-{
-    const int width = (571 * dpi + 48) / 96, height = (507 * dpi + 48) / 96;
-    return 54.0 + (width * 3 + 3) / 4 * 4 * static_cast<double>(height);
-}
-
 int DisplayDpi()
 {
     const HDC screen = GetDC(nullptr);
@@ -148,9 +141,9 @@ void PrintPair(const char* figure, const Pair& pair, const char* unit, double ba
                 pair.minimal.Summary().c_str(), unit, bench::RatioText(pair.plugin, pair.minimal, bar).c_str());
 }
 
-// Medians over traced runs of each step of the first Initialize.
-void PrintBreakdown(const std::wstring& plugin, const std::wstring& minimal, const Pair& pairs, int runs,
-                    double pictureBytes)
+// Medians over traced runs of each step of the first Initialize; returns the bytes of the skin's
+// pixels as the viewer holds them.
+double PrintBreakdown(const std::wstring& plugin, const std::wstring& minimal, const Pair& pairs, int runs)
 {
     std::map<std::string, bench::Series> steps, minimalSteps;
     auto add = [](Fields fields, std::map<std::string, bench::Series>& to) {
@@ -182,9 +175,11 @@ void PrintBreakdown(const std::wstring& plugin, const std::wstring& minimal, con
                 ms("release"), ms("uninitialize"), unloadedRuns, runs, ms("process_end"),
                 minimalMs("release"), minimalMs("uninitialize"), minimalMs("process_end"));
     const double skinKiB = steps["memory_skin"].Median() / 1024.0;
-    std::printf("P3 skin's share: committed while pic builds its skin %.0f KiB (%.2fx the %.0f-byte picture); "
-                "its section holds %.0f bytes of pixels\n",
-                skinKiB, skinKiB * 1024.0 / pictureBytes, pictureBytes, steps["skin_section"].Median());
+    const double pictureBytes = steps["skin_section"].Median();
+    std::printf("P3 skin's share: committed while pic builds its skin %.0f KiB (%.2fx the %.0f bytes of pixels "
+                "its section holds)\n",
+                skinKiB, skinKiB * 1024.0 / pictureBytes, pictureBytes);
+    return pictureBytes;
 }
 
 }  // namespace
@@ -213,7 +208,6 @@ int main(int argc, char** argv)
         Record(runs[0], runs[1], runs[2], results);
     }
     const int dpi = DisplayDpi();
-    const double pictureBytes = PictureBytes(dpi);
     std::printf("%d rounds at %d dpi; min / median / max\n", rounds, dpi);
     PrintPair("P1 start to first view, in-process", results.inProcess, "ms", 1.12);
     PrintPair("P1 launch to exit, whole process", results.wholeProcess, "ms", 1.05);
@@ -223,7 +217,7 @@ int main(int argc, char** argv)
                 "system's placement):\n");
     PrintPair("P1   in-process", {results.inProcess.plugin, results.cornerInProcess}, "ms", 0);
     PrintPair("P1   whole process", {results.wholeProcess.plugin, results.cornerWholeProcess}, "ms", 0);
-    PrintBreakdown(plugin, minimal, results.inProcess, tracedRuns, pictureBytes);
+    const double pictureBytes = PrintBreakdown(plugin, minimal, results.inProcess, tracedRuns);
     std::printf("P3 committed private memory added by loading the plug-in: %s KiB; by its type library (the first "
                 "name looked up): %s KiB\n",
                 results.memoryLoad.Summary().c_str(), results.memoryNames.Summary().c_str());
