@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/gdi_object.h"
 #include "support/windows.h"
 #include "viewer/viewer_test.h"
 
@@ -273,25 +274,28 @@ TEST_F(ViewerWindow, LaysItselfOutAgainAtTheDpiItIsMovedTo)
     EXPECT_EQ(1024, after.cy);
     EXPECT_NEAR(2 * fontBefore, FontHeight(Heading(viewer)), 1);
     HWND pic = GetWindow(viewer, GW_CHILD);
-    BITMAP skin{};
-    ASSERT_TRUE(GetObjectW(reinterpret_cast<HBITMAP>(SendMessageW(pic, STM_GETIMAGE, IMAGE_BITMAP, 0)),
-                           sizeof(skin), &skin));
-    EXPECT_EQ(1142, skin.bmWidth);  // the 571x507 picture at twice its size
-    EXPECT_EQ(1014, skin.bmHeight);
+    const auto section = reinterpret_cast<HBITMAP>(SendMessageW(pic, STM_GETIMAGE, IMAGE_BITMAP, 0));
+    BITMAP held{};
+    ASSERT_TRUE(GetObjectW(section, sizeof(held), &held));
+    EXPECT_EQ(1142, held.bmWidth);  // the 571x507 picture at twice its size
+    EXPECT_EQ(1014, held.bmHeight);
     RECT heading{};
     GetWindowRect(Heading(viewer), &heading);
     MapWindowPoints(nullptr, pic, reinterpret_cast<POINT*>(&heading), 2);
     const RECT expected{208, 16, 1058, 50};  // Label1's twips at 192 dpi
     EXPECT_TRUE(EqualRect(&expected, &heading))
         << heading.left << "," << heading.top << "," << heading.right << "," << heading.bottom;
-    // Right of its text the heading shows the strip of the new skin: each row as it is left of it.
-    SetWindowPos(viewer, HWND_TOP, 0, 0, 0, 0, SWP_NOSIZE);
-    RedrawWindow(viewer, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-    const std::vector<COLORREF> shot = ScreenPixels(viewer);
-    ASSERT_EQ(size_t{1150 * 1024}, shot.size());
+    // Right of its text the heading, drawn into a bitmap of ours, shows the new skin behind it.
+    const SIZE label{heading.right - heading.left, heading.bottom - heading.top};
+    const HDC screen = GetDC(nullptr);
+    UniqueBitmap canvas(CreateCompatibleBitmap(screen, label.cx, label.cy));
+    ReleaseDC(nullptr, screen);
+    MemoryDc drawn(nullptr, canvas.Get()), skin(nullptr, section);
+    SendMessageW(Heading(viewer), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(drawn.Get()), PRF_CLIENT);
     int wrong = 0;
-    for (int y = heading.top; y < heading.bottom; ++y) {
-        for (int x = 960; x < heading.right; ++x) wrong += shot[y * 1150 + x] != shot[y * 1150 + 200];
+    for (int y = 0; y < label.cy; ++y) {
+        for (int x = 960 - heading.left; x < label.cx; ++x)
+            wrong += GetPixel(drawn.Get(), x, y) != GetPixel(skin.Get(), heading.left + x, heading.top + y);
     }
     EXPECT_EQ(0, wrong);
 }
