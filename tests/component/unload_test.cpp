@@ -108,9 +108,7 @@ DWORD WINAPI OpenWindowsAndEnd(void* parameter)
         if (SUCCEEDED(run.opened)) run.opened = Call(sample.Get(), L"Configure", {}).hr;
     }
     if (!run.endsApartment) {
-        for (HWND window : FindTopLevelWindows(nullptr)) {
-            if (GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId()) SendMessageW(window, WM_CLOSE, 0, 0);
-        }
+        CloseProcessWindows();
         CoFreeUnusedLibrariesEx(0, 0);
         run.goneOnReturn = GetModuleHandleW(L"Quillpost.dll") == nullptr;
     }

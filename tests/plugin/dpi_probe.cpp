@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <string>
 
+#include "base/gdi_object.h"
 #include "base/raii.h"
 
 using Microsoft::WRL::ComPtr;
@@ -88,14 +89,12 @@ void PrintSkin(HWND pic, int dpi)
     BITMAP held{};
     if (!GetObjectW(section, sizeof(held), &held)) return;
     std::wprintf(L"skin %ld %ld\n", held.bmWidth, held.bmHeight);
-    const HDC dc = CreateCompatibleDC(nullptr);
-    const HGDIOBJ previous = SelectObject(dc, section);
+    const quillpost::MemoryDc skin(nullptr, section);
     for (const Landmark& mark : kLandmarks) {
-        const COLORREF color = GetPixel(dc, static_cast<int>(mark.x * dpi / 96), static_cast<int>(mark.y * dpi / 96));
+        const int x = static_cast<int>(mark.x * dpi / 96), y = static_cast<int>(mark.y * dpi / 96);
+        const COLORREF color = GetPixel(skin.Get(), x, y);
         std::wprintf(L"pixel %ls %02X%02X%02X\n", mark.name, GetRValue(color), GetGValue(color), GetBValue(color));
     }
-    SelectObject(dc, previous);
-    DeleteDC(dc);
 }
 
 // The viewer: pic, then the pane and the heading inside pic.

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "base/gdi_object.h"
 #include "viewer/skin.h"
 #include "viewer/viewer_test.h"
 
@@ -181,9 +182,7 @@ TEST(ViewerSkin, AtWholeMultiplesOf96DpiEachPixelBecomesASquareOfItsColour)
         BITMAPINFO info{};
         info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB};
         std::vector<BYTE> rows(size_t{static_cast<unsigned>(rowBytes)} * height);
-        HDC screen = GetDC(nullptr);
-        EXPECT_EQ(height, GetDIBits(screen, section, 0, height, rows.data(), &info, DIB_RGB_COLORS));
-        ReleaseDC(nullptr, screen);
+        EXPECT_EQ(height, GetDIBits(WindowDc(nullptr).Get(), section, 0, height, rows.data(), &info, DIB_RGB_COLORS));
         DeleteObject(section);
         int wrong = 0;
         for (int y = 0; y < height; ++y) {
