@@ -3,7 +3,8 @@
 #   wine-run.sh [--prefix DIR] PROGRAM [ARGUMENTS...]
 # The prefix is $QUILLPOST_WINEPREFIX when set (the scripts set it), else DIR. CMake passes the
 # build tree's own prefix as DIR (it is the tests' emulator), so no prefix is ever made elsewhere.
-# A new prefix gets the fonts our windows ask for.
+# A new prefix gets the fonts our windows ask for; it is copied from $QUILLPOST_PREFIX_TEMPLATE
+# when that names a ready prefix (scripts/test.sh makes one for all the prefixes of a run).
 set -eu
 default_prefix=""
 if [ "${1:-}" = "--prefix" ]; then
@@ -41,6 +42,12 @@ if [ ! -f "$WINEPREFIX/.quillpost-ready" ]; then
   mkdir -p "$(dirname "$WINEPREFIX")"
   (
     flock 9
+    if [ ! -f "$WINEPREFIX/.quillpost-ready" ] && [ -f "${QUILLPOST_PREFIX_TEMPLATE:-/nonexistent}/.quillpost-ready" ]; then
+      # A copy of a new prefix that no program has run in since it was made: the same as making
+      # one, at a seventh of the time.
+      rm -rf "$WINEPREFIX"
+      cp -a "$QUILLPOST_PREFIX_TEMPLATE" "$WINEPREFIX"
+    fi
     if [ ! -f "$WINEPREFIX/.quillpost-ready" ]; then
       wineboot -i </dev/null >/dev/null 2>&1
       install_fonts

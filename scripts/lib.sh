@@ -38,6 +38,25 @@ use_private_prefix() {
   wineserver -p </dev/null >/dev/null 2>&1 || true
 }
 
+# make_prefix_template DIR: a new prefix in which nothing runs afterwards, made on a display of its
+# own as every prefix is, for wine-run.sh to copy wherever this run needs a new prefix. One made
+# by the same Wine before is kept.
+make_prefix_template() {
+  local stamp version
+  stamp="$1/.quillpost-template"
+  version=$(wine --version)
+  [ "$(cat "$stamp" 2>/dev/null)" = "$version" ] && return 0
+  (
+    unset QUILLPOST_PREFIX_TEMPLATE
+    trap stop_everything EXIT
+    start_virtual_display
+    use_private_prefix "$1"
+    wineserver -k  # writes the registry out as it ends
+    wineserver -w
+  )
+  echo "$version" >"$stamp"
+}
+
 XVFB_PID=""
 # No window manager runs on the virtual display: Wine draws the frames itself and does not wait
 # about 2 s for a manager to acknowledge every window it shows or destroys.

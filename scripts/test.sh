@@ -71,6 +71,11 @@ run_tests() {
   )
 }
 
+# Every prefix of the run, the tests' own included, is a copy of one new prefix made while the
+# builds run.
+export QUILLPOST_PREFIX_TEMPLATE=$BUILD_DIR/wine-template
+make_prefix_template "$QUILLPOST_PREFIX_TEMPLATE"
+
 failed=0
 run_tests gcc "$BUILD_DIR" -LE reproducible "$@" || failed=1
 [ "$(cat "$logs/gcc-build.status")" -eq 0 ] || exit 1
