@@ -15,8 +15,6 @@
 
 namespace {
 
-constexpr wchar_t kProgId[] = L"TallowPlugin6.Sample";
-
 // A function that only --trace calls, found when it is called: this program imports what the
 // minimal browser host imports and no more, since each library a program imports adds to the
 // time its process takes to reach main.
@@ -81,7 +79,7 @@ int main(int argc, char** argv)
     const long long walked = Ticks();
 
     CLSID clsid{};
-    if (FAILED(CLSIDFromProgID(kProgId, &clsid))) return 2;
+    if (FAILED(CLSIDFromProgID(bench::kPluginProgId, &clsid))) return 2;
     wchar_t path[MAX_PATH * 2] = {};
     if (trace && !ServerPath(clsid, path)) return 3;
     const long long found = Ticks();

@@ -9,6 +9,9 @@
 
 namespace bench {
 
+// The class the host creates, by the name it knows it by.
+inline constexpr wchar_t kPluginProgId[] = L"TallowPlugin6.Sample";
+
 inline long long Ticks()
 {
     LARGE_INTEGER now;
