@@ -15,8 +15,6 @@
 #include <cstring>
 #include <cwchar>
 
-#include <oleauto.h>
-
 #include "base/addresses.h"
 #include "bench/probe.h"
 
