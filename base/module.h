@@ -13,9 +13,16 @@
 
 namespace quillpost {
 
+namespace thread_rows {
+struct ThreadRow;
+}
+
 HINSTANCE ModuleInstance();
 // Called once, from the module's entry point, before anything else of the module runs.
 void SetModuleInstance(HINSTANCE instance);
+
+// Whether the address lies in the module's mapped image.
+bool IsInsideImage(DWORD_PTR address);
 
 // Locks of every kind held now, in every apartment: zero when the module may unload.
 LONG ModuleLockCount();
@@ -41,13 +48,16 @@ public:
 
 private:
     ModuleLock lock_;
-    LONG* depth_;  // this thread's depth in scopes
+    thread_rows::ThreadRow* row_;  // this thread's, which counts its depth in scopes; nullptr if none was free
 };
+
+// At the calling thread's end (DLL_THREAD_DETACH): the lifetime core forgets it.
+void ForgetThisThread();
 
 // A loader reference to this module while the owner holds it. Given back inside a ModuleHold
 // scope, it goes to the loader once the thread that gave it back can no longer be running the
 // module's code: from a thread-pool callback that lets the pool free the library after it
-// returned, or from COM's unload query (see module.cpp for the rule). In a program that links the
+// returned, or from COM's unload query (see loader_reference.cpp for the rule). In a program that links the
 // layers itself (no module of ours), it holds nothing.
 class LoaderReference {
 public:
@@ -69,11 +79,14 @@ private:
 //    agrees, so references given back meanwhile wait for that query instead of a pool thread;
 //  - the unload query, first: when COM asks, from outside every scope of this thread, the
 //    references that the thread gave back, and no pool callback has, go back at once;
-//  - the unload query agreeing: COM lets go, and all references still waiting go to the pool.
-// See module.cpp for the rule.
+//  - the unload query agreeing: COM lets go, and all references still waiting go to the pool;
+//  - the unload query refusing, when COM asked: COM may still let go (Windows' CoUninitialize
+//    does), so references no longer wait for it.
+// See loader_reference.cpp for the rule.
 void NoteClassObjectAsked(const void* askedFrom);
 void GiveBackReferencesOnComsQuery(const void* askedFrom);
 void HandReferencesOverOnUnload(const void* askedFrom);
+void LetComGoWhateverTheAnswer(const void* askedFrom);
 
 // What a window or an object lent to foreign code keeps while it exists: the unload query's
 // "no" and the loader's reference.

@@ -59,7 +59,10 @@ STDAPI DllCanUnloadNow()
 {
     const void* asker = __builtin_return_address(0);
     quillpost::GiveBackReferencesOnComsQuery(asker);
-    if (quillpost::ModuleLockCount() != 0) return S_FALSE;
+    if (quillpost::ModuleLockCount() != 0) {
+        quillpost::LetComGoWhateverTheAnswer(asker);
+        return S_FALSE;
+    }
     // The module may be freed once this returns. The cached type information goes back now, while
     // COM works and no loader lock is held. (Released from the module's own detach instead, the
     // type library's teardown upset the loader's count of the module under Wine: a later load's

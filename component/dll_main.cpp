@@ -22,6 +22,7 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, void* reserved)
     case DLL_THREAD_DETACH:
         quillpost::ReleaseThreadViewer();
         quillpost::ReleaseThreadAbout();
+        quillpost::ForgetThisThread();
         break;
     case DLL_PROCESS_DETACH:
         if (!reserved) {

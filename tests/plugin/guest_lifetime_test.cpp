@@ -31,36 +31,6 @@ LRESULT CALLBACK WatchDestruction(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-ComPtr<IDispatch> CreateByProgId()
-{
-    CLSID clsid{};
-    ComPtr<IDispatch> sample;
-    if (SUCCEEDED(CLSIDFromProgID(kProgId, &clsid)))
-        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&sample));
-    return sample;
-}
-
-using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-
-// The module as the host loads it itself, so that its FreeLibrary can be the last reference, and
-// its class-object export; nullptr when either is missing.
-GetClassObject LoadByHand(HMODULE* module)
-{
-    *module = LoadLibraryW(L"Quillpost.dll");
-    if (!*module) return nullptr;
-    return reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(*module, "DllGetClassObject")));
-}
-
-// Makes Sample through the export and opens both its windows; the object is gone again after.
-bool OpenBothThrough(GetClassObject getClassObject, HWND* viewer, HWND* about)
-{
-    ComPtr<IClassFactory> factory;
-    ComPtr<IDispatch> sample;
-    if (SUCCEEDED(getClassObject(CLSID_Sample, IID_PPV_ARGS(&factory))))
-        factory->CreateInstance(nullptr, IID_PPV_ARGS(&sample));
-    return sample && OpenBothWindows(sample.Get(), viewer, about);
-}
-
 class GuestLifetime : public ComTest {};
 
 TEST_F(GuestLifetime, AThreadsFinalCoUninitializeClosesItsWindowsBeforeItReturns)

@@ -16,6 +16,31 @@ DWORD WINAPI RunBody(void* body)
 
 }  // namespace
 
+ComPtr<IDispatch> CreateByProgId()
+{
+    CLSID clsid{};
+    ComPtr<IDispatch> sample;
+    if (SUCCEEDED(CLSIDFromProgID(kProgId, &clsid)))
+        CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&sample));
+    return sample;
+}
+
+GetClassObject LoadByHand(HMODULE* module)
+{
+    *module = LoadLibraryW(L"Quillpost.dll");
+    if (!*module) return nullptr;
+    return reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(*module, "DllGetClassObject")));
+}
+
+bool OpenBothThrough(GetClassObject getClassObject, HWND* viewer, HWND* about)
+{
+    ComPtr<IClassFactory> factory;
+    ComPtr<IDispatch> sample;
+    if (SUCCEEDED(getClassObject(CLSID_Sample, IID_PPV_ARGS(&factory))))
+        factory->CreateInstance(nullptr, IID_PPV_ARGS(&sample));
+    return sample && OpenBothWindows(sample.Get(), viewer, about);
+}
+
 bool OpenBothWindows(IDispatch* sample, HWND* viewer, HWND* about)
 {
     Variant version(6L), email(L"guest@quillpost.example"), messenger(static_cast<IDispatch*>(nullptr));

@@ -10,6 +10,18 @@
 
 namespace quillpost::testing {
 
+// Creates Sample by its ProgID through COM, which then loads the module; nullptr on failure.
+Microsoft::WRL::ComPtr<IDispatch> CreateByProgId();
+
+using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+
+// The module as the host loads it itself, so that its FreeLibrary can be the last reference, and
+// its class-object export; nullptr when either is missing.
+GetClassObject LoadByHand(HMODULE* module);
+
+// Makes Sample through the export and opens both its windows; the object is gone again after.
+bool OpenBothThrough(GetClassObject getClassObject, HWND* viewer, HWND* about);
+
 // Opens the viewer (Initialize) and the About window (Configure) through `sample`, from the
 // calling thread; false when either does not appear.
 bool OpenBothWindows(IDispatch* sample, HWND* viewer, HWND* about);
