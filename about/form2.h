@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "base/form_window.h"
+#include "forms/form_window.h"
 
 namespace quillpost {
 

@@ -6,7 +6,7 @@
 
 #include <span>
 
-#include "base/form_table.h"
+#include "forms/form_table.h"
 
 namespace quillpost::about {
 

@@ -1,12 +1,12 @@
 // What the link labels show and start. Built at compile time from the configured hosts, so each
-// address is written once (base/addresses.h, from the build's configured hosts) and every text that
+// address is written once (core/addresses.h, from the build's configured hosts) and every text that
 // carries it agrees.
 #pragma once
 
 #include <windows.h>
 
-#include "base/addresses.h"
-#include "base/join_text.h"
+#include "core/addresses.h"
+#include "core/join_text.h"
 
 namespace quillpost {
 

@@ -5,8 +5,8 @@
 #include <new>
 
 #include "about/path_text.h"
-#include "base/raii.h"
-#include "base/system_error.h"
+#include "core/raii.h"
+#include "core/system_error.h"
 
 namespace quillpost::about {
 namespace {

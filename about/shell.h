@@ -11,7 +11,7 @@
 #include <string_view>
 #include <type_traits>
 
-#include "base/bounded_text.h"
+#include "core/bounded_text.h"
 
 namespace quillpost::about {
 

@@ -15,7 +15,7 @@
 #include <cstring>
 #include <cwchar>
 
-#include "base/addresses.h"
+#include "core/addresses.h"
 #include "bench/probe.h"
 
 namespace {

@@ -1,4 +1,4 @@
-# Layers point down only: base, then viewer and about, then plugin, then component (the DLL); the
+# Layers point down only: core, then forms, then viewer and about, then plugin, then component (the DLL); the
 # host program stands apart. Once a layer's objects are compiled, cmake/check_layers.cmake reads
 # the files the compiler really opened for them, and the build stops on one against that direction.
 #

@@ -6,24 +6,27 @@ cmake_minimum_required(VERSION 3.20)
 #
 # It reads what the compiler read, not what the sources say: the dependency file the compiler wrote
 # beside each object (<object>.d) names every file it opened, however the include was spelt
-# (quotes or angle brackets, "base/../plugin/x.h") and whatever file it sat in (.h, .inl, ...).
+# (quotes or angle brackets, "core/../plugin/x.h") and whatever file it sat in (.h, .inl, ...).
 # Each path is resolved (links, "..") before its layer is looked up.
 #
 #   component   Quillpost.dll: exports, class factory, registration
 #   plugin      Sample and the host contract
 #   viewer  about   the two windows, side by side, unaware of each other
-#   base        handle owners, units, error text, the module's hold, and the window core both
-#               forms share
+#   forms       the window core both forms share: form window, control tables, DPI, keyboard,
+#               accessibility
+#   core        the lifetime core: module holds, loader references, the COM object base, owners,
+#               per-thread instances, error text
 #
-# A file of the build tree belongs to the folder it is generated for (generated/base/addresses.h is
-# base). "quillpost_idl.h", the interface generated from the IDL, is for the layers that speak
+# A file of the build tree belongs to the folder it is generated for (generated/core/addresses.h is
+# core). "quillpost_idl.h", the interface generated from the IDL, is for the layers that speak
 # _Sample. The host program is a client of the DLL and reads nothing of its insides. Files outside
 # both trees (the system's and the compiler's headers) belong to no layer and are not checked.
-set(allowed_base base)
-set(allowed_viewer base viewer)
-set(allowed_about base about)
-set(allowed_plugin base viewer about plugin interface)
-set(allowed_component base viewer about plugin component interface)
+set(allowed_core core)
+set(allowed_forms core forms)
+set(allowed_viewer core forms viewer)
+set(allowed_about core forms about)
+set(allowed_plugin core forms viewer about plugin interface)
+set(allowed_component core forms viewer about plugin component interface)
 set(allowed_host host)
 
 foreach(required LAYER WORK_DIR SOURCE_DIR BINARY_DIR)

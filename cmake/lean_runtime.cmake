@@ -2,7 +2,7 @@
 # cost it no more than its own work.
 #
 # The DLL's libraries are compiled without exceptions, run-time type information and unwind
-# tables, for size, and the DLL links base/runtime.cpp, which defines the few runtime entry points
+# tables, for size, and the DLL links core/runtime.cpp, which defines the few runtime entry points
 # that code still calls (allocation, the standard library's error paths, static guards). So the
 # DLL pulls in no exception machinery, no name demangler and no posix thread library, and unused
 # sections are dropped at link time. The test programs link the same libraries with the full

@@ -1,6 +1,6 @@
 // The class object of Sample and the exports through which COM finds it.
-#include "base/com_object.h"
-#include "base/module.h"
+#include "core/com_object.h"
+#include "core/module.h"
 #include "plugin/sample.h"
 #include "plugin/type_info.h"
 #include "quillpost_idl.h"

@@ -2,9 +2,9 @@
 #include <windows.h>
 
 #include "about/about_instance.h"
-#include "base/com_end_watch.h"
-#include "base/module.h"
-#include "base/window_class.h"
+#include "core/com_end_watch.h"
+#include "core/module.h"
+#include "forms/window_class.h"
 #include "viewer/viewer_instance.h"
 
 // Runs under the loader lock, so it only remembers the handle and, when a thread ends or the

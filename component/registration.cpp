@@ -9,8 +9,8 @@
 // fails the call with the registry as it was.
 #include <wrl/client.h>
 
-#include "base/module.h"
-#include "base/raii.h"
+#include "core/module.h"
+#include "core/raii.h"
 #include "component/key_path.h"
 #include "component/registry_keys.h"
 #include "component/registry_transaction.h"

@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "base/raii.h"
+#include "core/raii.h"
 #include "component/key_path.h"
 
 namespace quillpost {

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "base/raii.h"
+#include "core/raii.h"
 #include "component/registry_keys.h"
 
 namespace quillpost {

@@ -5,7 +5,7 @@
 #include <cwchar>
 #include <iterator>
 
-#include "base/raii.h"
+#include "core/raii.h"
 #include "component/registry_keys.h"
 #include "plugin/identity.h"
 

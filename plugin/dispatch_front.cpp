@@ -1,6 +1,6 @@
 #include "plugin/dispatch_front.h"
 
-#include "base/raii.h"
+#include "core/raii.h"
 #include "plugin/method_table.h"
 
 namespace quillpost {

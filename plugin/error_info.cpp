@@ -3,7 +3,7 @@
 #include <oleauto.h>
 #include <wrl/client.h>
 
-#include "base/system_error.h"
+#include "core/system_error.h"
 #include "plugin/identity.h"
 #include "quillpost_idl.h"
 

@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-#include "base/raii.h"
+#include "core/raii.h"
 
 using Microsoft::WRL::ComPtr;
 

@@ -5,7 +5,7 @@
 
 #include <span>
 
-#include "base/com_object.h"
+#include "core/com_object.h"
 #include "plugin/type_info.h"
 #include "quillpost_idl.h"
 

@@ -11,7 +11,7 @@
 
 #include "about/about_instance.h"
 #include "about/form2.h"
-#include "base/raii.h"
+#include "core/raii.h"
 #include "plugin/error_info.h"
 #include "plugin/host_contract.h"
 #include "plugin/sample.h"

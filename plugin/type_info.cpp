@@ -4,9 +4,9 @@
 
 #include <utility>
 
-#include "base/locks.h"
-#include "base/raii.h"
-#include "base/module.h"
+#include "core/locks.h"
+#include "core/raii.h"
+#include "core/module.h"
 #include "quillpost_idl.h"
 
 using Microsoft::WRL::ComPtr;

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "base/addresses.h"
+#include "core/addresses.h"
 #include "import_faults.h"
 #include "plugin_driver.h"
 #include "registry_text.h"

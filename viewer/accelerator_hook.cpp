@@ -1,6 +1,6 @@
 #include "viewer/accelerator_hook.h"
 
-#include "base/com_end_watch.h"
+#include "core/com_end_watch.h"
 #include "viewer/viewer_instance.h"
 
 namespace quillpost {

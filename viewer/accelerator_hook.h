@@ -8,7 +8,7 @@
 
 #include <optional>
 
-#include "base/module.h"
+#include "core/module.h"
 
 namespace quillpost {
 

@@ -9,7 +9,7 @@
 
 #include <span>
 
-#include "base/com_object.h"
+#include "core/com_object.h"
 
 namespace quillpost {
 

@@ -2,7 +2,7 @@
 
 #include <exdisp.h>
 
-#include "base/raii.h"
+#include "core/raii.h"
 
 namespace quillpost {
 namespace {

@@ -1,7 +1,7 @@
 #include "viewer/form1.h"
 
-#include "base/addresses.h"
-#include "base/join_text.h"
+#include "core/addresses.h"
+#include "core/join_text.h"
 #include "viewer/form1_layout.h"
 #include "viewer/picture.h"
 

@@ -7,7 +7,7 @@
 
 #include <string_view>
 
-#include "base/form_window.h"
+#include "forms/form_window.h"
 #include "viewer/accelerator_hook.h"
 #include "viewer/browser_pane.h"
 

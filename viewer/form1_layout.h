@@ -5,7 +5,7 @@
 
 #include <windows.h>
 
-#include "base/form_table.h"
+#include "forms/form_table.h"
 
 namespace quillpost::form1_layout {
 

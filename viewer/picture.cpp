@@ -8,10 +8,10 @@
 #include <new>
 #include <utility>
 
-#include "base/gdi_object.h"
-#include "base/module.h"
-#include "base/twips.h"
-#include "base/window_class.h"
+#include "forms/gdi_object.h"
+#include "core/module.h"
+#include "forms/twips.h"
+#include "forms/window_class.h"
 #include "viewer/form1_layout.h"
 #include "viewer/skin.h"
 

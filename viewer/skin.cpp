@@ -7,8 +7,8 @@
 #include <memory>
 #include <new>
 
-#include "base/raii.h"
-#include "base/twips.h"
+#include "core/raii.h"
+#include "forms/twips.h"
 
 namespace quillpost::skin {
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "about_window.h"
-#include "base/addresses.h"
+#include "core/addresses.h"
 #include "explorer_records.h"
 #include "support/accessibility.h"
 #include "support/com_test.h"

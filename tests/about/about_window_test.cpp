@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "about_window.h"
-#include "base/addresses.h"
+#include "core/addresses.h"
 #include "support/com_test.h"
 #include "support/platform.h"
 #include "support/windows.h"

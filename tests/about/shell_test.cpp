@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "about/shell.h"
-#include "base/system_error.h"
+#include "core/system_error.h"
 #include "explorer_records.h"
 #include "support/platform.h"
 

@@ -4,7 +4,7 @@
 #include <ostream>
 #include <string>
 
-#include "base/raii.h"
+#include "core/raii.h"
 #include "support/com_test.h"
 #include "support/dispatch.h"
 #include "support/module.h"

@@ -14,8 +14,8 @@
 #include <cstdio>
 #include <string>
 
-#include "base/gdi_object.h"
-#include "base/raii.h"
+#include "forms/gdi_object.h"
+#include "core/raii.h"
 
 using Microsoft::WRL::ComPtr;
 

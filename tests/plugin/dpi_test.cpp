@@ -9,7 +9,7 @@
 #include <string>
 #include <tuple>
 
-#include "base/raii.h"
+#include "core/raii.h"
 
 namespace quillpost::testing {
 namespace {

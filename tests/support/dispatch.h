@@ -7,11 +7,11 @@
 #include <initializer_list>
 #include <string>
 
-#include "base/raii.h"
+#include "core/raii.h"
 
 namespace quillpost::testing {
 
-// An argument or result, owned by base/raii.h's UniqueVariant and made from a value.
+// An argument or result, owned by core/raii.h's UniqueVariant and made from a value.
 class Variant : public UniqueVariant {
 public:
     Variant() = default;

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "base/addresses.h"
+#include "core/addresses.h"
 #include "support/platform.h"
 #include "support/windows.h"
 #include "viewer/recording_proxy.h"

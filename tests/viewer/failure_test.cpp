@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "base/raii.h"
+#include "core/raii.h"
 #include "support/platform.h"
 #include "support/windows.h"
 #include "viewer/viewer_test.h"

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "base/raii.h"
+#include "core/raii.h"
 
 namespace quillpost::testing {
 

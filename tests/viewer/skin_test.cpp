@@ -5,7 +5,7 @@
 #include <cstring>
 #include <vector>
 
-#include "base/gdi_object.h"
+#include "forms/gdi_object.h"
 #include "viewer/skin.h"
 #include "viewer/viewer_test.h"
 

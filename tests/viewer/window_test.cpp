@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "base/gdi_object.h"
+#include "forms/gdi_object.h"
 #include "support/windows.h"
 #include "viewer/viewer_test.h"
 

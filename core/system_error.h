@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "base/bounded_text.h"
+#include "core/bounded_text.h"
 
 namespace quillpost {
 

@@ -21,11 +21,11 @@
 #include <span>
 #include <string_view>
 
-#include "base/bounded_text.h"
-#include "base/com_end_watch.h"
-#include "base/form_table.h"
-#include "base/module.h"
-#include "base/raii.h"
+#include "core/bounded_text.h"
+#include "core/com_end_watch.h"
+#include "forms/form_table.h"
+#include "core/module.h"
+#include "core/raii.h"
 
 namespace quillpost {
 

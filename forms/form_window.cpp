@@ -1,11 +1,11 @@
-#include "base/form_window.h"
+#include "forms/form_window.h"
 
 #include <algorithm>
 
-#include "base/dpi_scope.h"
-#include "base/twips.h"
-#include "base/module.h"
-#include "base/window_class.h"
+#include "forms/dpi_scope.h"
+#include "forms/twips.h"
+#include "core/module.h"
+#include "forms/window_class.h"
 
 namespace quillpost {
 namespace {

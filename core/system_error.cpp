@@ -1,4 +1,4 @@
-#include "base/system_error.h"
+#include "core/system_error.h"
 
 namespace quillpost {
 

@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <span>
 
-#include "base/twips.h"
+#include "forms/twips.h"
 
 namespace quillpost::form {
 

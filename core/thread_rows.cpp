@@ -1,11 +1,11 @@
 // The rows of the threads in the module's scopes. A thread takes a row on its first scope and
 // gives it up when it ends (DLL_THREAD_DETACH), so that rows serve the threads alive now: under
 // Wine identifiers are not reused, and a process that starts threads for years must not run out.
-#include "base/thread_rows.h"
+#include "core/thread_rows.h"
 
 #include <utility>
 
-#include "base/locks.h"
+#include "core/locks.h"
 
 namespace quillpost::thread_rows {
 

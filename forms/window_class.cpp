@@ -1,9 +1,9 @@
-#include "base/window_class.h"
+#include "forms/window_class.h"
 
 #include <iterator>
 
-#include "base/locks.h"
-#include "base/module.h"
+#include "core/locks.h"
+#include "core/module.h"
 
 namespace quillpost {
 namespace {

@@ -1,10 +1,10 @@
 // The window core's procedures: what every form answers, and the hold on the module that every
 // message runs under.
-#include "base/form_window.h"
+#include "forms/form_window.h"
 
 #include <algorithm>
 
-#include "base/module.h"
+#include "core/module.h"
 
 namespace quillpost {
 namespace {

@@ -1,4 +1,4 @@
-#include "base/com_end_watch.h"
+#include "core/com_end_watch.h"
 
 #include <objidl.h>
 
@@ -8,10 +8,10 @@
 #include <iterator>
 #include <span>
 
-#include "base/com_object.h"
-#include "base/module.h"
-#include "base/raii.h"
-#include "base/tls_slot.h"
+#include "core/com_object.h"
+#include "core/module.h"
+#include "core/raii.h"
+#include "core/tls_slot.h"
 
 namespace quillpost {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "base/raii.h"
+#include "core/raii.h"
 
 namespace quillpost {
 

@@ -1,8 +1,8 @@
 // The module's handle and the counts of its locks and scopes. The loader references its windows
 // and lent objects hold are given back in loader_reference.cpp.
-#include "base/module.h"
+#include "core/module.h"
 
-#include "base/thread_rows.h"
+#include "core/thread_rows.h"
 
 namespace quillpost {
 namespace {

@@ -1,4 +1,4 @@
-#include "base/dpi_scope.h"
+#include "forms/dpi_scope.h"
 
 #include <initializer_list>
 

@@ -34,9 +34,9 @@
 // loaded, asking only as a courtesy), so from then on references go to the pool again.
 #include <utility>
 
-#include "base/module.h"
-#include "base/raii.h"
-#include "base/thread_rows.h"
+#include "core/module.h"
+#include "core/raii.h"
+#include "core/thread_rows.h"
 
 namespace quillpost {
 namespace {

@@ -1,4 +1,4 @@
-#include "base/tls_slot.h"
+#include "core/tls_slot.h"
 
 namespace quillpost {
 

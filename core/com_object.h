@@ -22,8 +22,8 @@
 #include <type_traits>
 #include <utility>
 
-#include "base/module.h"
-#include "base/raii.h"
+#include "core/module.h"
+#include "core/raii.h"
 
 namespace quillpost {
 

@@ -8,8 +8,8 @@
 
 #include <string_view>
 
-#include "base/com_object.h"
-#include "base/form_window.h"
+#include "core/com_object.h"
+#include "forms/form_window.h"
 
 namespace quillpost {
 namespace {

@@ -1,4 +1,4 @@
-#include "base/com_object.h"
+#include "core/com_object.h"
 
 namespace quillpost {
 

@@ -1,10 +1,10 @@
 // The keyboard in a form. The host's message loop does no dialog navigation, so the controls that
 // can hold the focus answer Tab, Escape, Enter and Space themselves, and a link label that has
 // the focus draws the system's focus cue.
-#include "base/form_window.h"
+#include "forms/form_window.h"
 
-#include "base/gdi_object.h"
-#include "base/module.h"
+#include "forms/gdi_object.h"
+#include "core/module.h"
 
 namespace quillpost {
 namespace {

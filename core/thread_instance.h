@@ -7,8 +7,8 @@
 
 #include <new>
 
-#include "base/locks.h"
-#include "base/tls_slot.h"
+#include "core/locks.h"
+#include "core/tls_slot.h"
 
 namespace quillpost {
 
