@@ -18,7 +18,7 @@
 // after the callback itself has returned. It knows the thread by a handle taken when the
 // reference was given back, never by its identifier, which another thread may have by then. Its
 // wait is woken by the thread's last scope (WaitOnAddress), not by a timer. Where it cannot look
-// (the thread cannot be suspended or read), or the thread stays inside the image for a thousand
+// (the thread cannot be suspended or read), or the thread stays inside the image for ten thousand
 // looks, it keeps the references: a module left mapped until the process ends is safe, one
 // unmapped under running code is not. One callback serves all that a thread gives back in one
 // scope (a viewer's end gives back five).
@@ -122,10 +122,13 @@ private:
     bool runsLong_ = false;
 };
 
-// Whether the thread has left every scope and the image after them, for good.
+// Whether the thread has left every scope and the image after them, for good. Seen inside, it
+// runs the last lines of a scope, or our entry point's thread-detach work while it ends (which may
+// wait for the loader): it is given a few yields, then waited for with its handle, which its end
+// signals at once.
 bool HasLeft(ThreadRow& row, HANDLE thread, DepthWait& wait)
 {
-    constexpr int kLooks = 1000;
+    constexpr int kYieldingLooks = 64, kLooks = 10000;
     for (int look = 0; look < kLooks; ++look) {
         wait.UntilOutsideScopes();
         switch (LookAt(thread)) {
@@ -136,7 +139,10 @@ bool HasLeft(ThreadRow& row, HANDLE thread, DepthWait& wait)
         case Look::kCannotTell:
             return false;
         case Look::kInside:
-            SwitchToThread();
+            if (look < kYieldingLooks)
+                SwitchToThread();
+            else
+                WaitForSingleObject(thread, 1);
             break;
         }
     }

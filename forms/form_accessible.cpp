@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "core/com_object.h"
+#include "core/entry_points.h"
 #include "forms/form_window.h"
 
 namespace quillpost {
@@ -178,7 +179,7 @@ bool FormAccessible::Resolve(Element* out) const
 {
     // The handle may name another window by now: only a live form of ours is asked.
     if (!IsWindow(form_) ||
-        GetClassLongPtrW(form_, GCLP_WNDPROC) != reinterpret_cast<ULONG_PTR>(&FormWindow::WindowProc))
+        GetClassLongPtrW(form_, GCLP_WNDPROC) != reinterpret_cast<ULONG_PTR>(&entry::WindowProcedure<&FormWindow::WindowProc>))
         return false;
     auto* form = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(form_, GWLP_USERDATA));
     if (!form || form->window_ != form_) return false;

@@ -92,9 +92,8 @@ bool FormWindow::OnControlKey(HWND control, int row, WPARAM key, LPARAM keyData)
     }
 }
 
-LRESULT CALLBACK FormWindow::ControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT FormWindow::ControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    ModuleHold hold;
     const auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(control, GWLP_USERDATA));
     const HWND root = GetAncestor(control, GA_ROOT);
     auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(root, GWLP_USERDATA));

@@ -156,7 +156,7 @@ HRESULT FormWindow::Build()
 {
     const HBRUSH background =
         form_.frame == FormFrame::Sizable ? reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1) : nullptr;
-    if (HRESULT hr = EnsureWindowClass({form_.className, &FormWindow::WindowProc, background}); FAILED(hr))
+    if (HRESULT hr = EnsureWindowClass(WindowClassRow::Of<&FormWindow::WindowProc>(form_.className, background)); FAILED(hr))
         return Fail(hr, L"'s window class could not be registered");
     {
         // Only the creation runs DPI-aware; the load steps, and host code that a pump in them
@@ -245,7 +245,7 @@ HRESULT FormWindow::CreateControl(const ControlRow& row, HWND parent, HWND* crea
     if (isButton || isLink) {
         // The controls that hold the focus are where Tab, Escape, Enter and Space arrive.
         SetWindowLongPtrW(control, GWLP_USERDATA, GetWindowLongPtrW(control, GWLP_WNDPROC));
-        SetWindowLongPtrW(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&FormWindow::ControlProc));
+        entry::Subclass<&FormWindow::ControlProc>(control);
     }
     *created = control;
     return S_OK;

@@ -4,7 +4,8 @@
 // comes from them at the window's DPI (ControlRect), fonts included.
 //
 // Lifetime, as a guest in the host's process:
-//  - Every message to a form, and Show, hold the module (ModuleHold): whatever pumps inside
+//  - Every message to a form (its procedures are entered through core/entry_points.h), and Show,
+//    hold the module (ModuleHold): whatever pumps inside
 //    them (a message box, the browser, a destroyed owner) cannot let the module unload under
 //    them. An existing window keeps the module (a lock and a loader reference) until WM_NCDESTROY.
 //  - A window counts as loaded only once its load steps have completed. Show during a load or
@@ -122,8 +123,9 @@ private:
     LRESULT AnswerAccessible(int row, WPARAM flags, LPARAM objectId);
 
     void OnComEnding() override;
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK ControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
+    // Entered under the module's hold (core/entry_points.h).
+    static LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    static LRESULT ControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
 
     const form::FormRow& form_;
     std::span<const form::ControlRow> controls_;

@@ -1,5 +1,4 @@
-// The window core's procedures: what every form answers, and the hold on the module that every
-// message runs under.
+// The window core's procedures: what every form answers.
 #include "forms/form_window.h"
 
 #include <algorithm>
@@ -20,11 +19,10 @@ constexpr DWORD kBorderlessExStyle = WS_EX_APPWINDOW;  // a taskbar entry, to fi
 
 }  // namespace
 
-LRESULT CALLBACK FormWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+// Entered under the module's hold: a handler may pump (a message box, the browser's teardown) and
+// the window may be destroyed meanwhile, giving back the window's own hold.
+LRESULT FormWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    // A handler may pump (a message box, the browser's teardown) and the window may be destroyed
-    // meanwhile, giving back the window's own hold: this one lasts until we have returned.
-    ModuleHold hold;
     OwnComCalls own;  // COM begun or ended by the browser while we handle a message is not the host's
     if (message == WM_NCCREATE) {
         auto* self = static_cast<FormWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
@@ -61,6 +59,10 @@ LRESULT FormWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM l
             OnCommand(LOWORD(wParam), HIWORD(wParam));
             return 0;
         }
+        break;
+    case WM_NCHITTEST:
+        // What a borderless form's children leave to it (HTTRANSPARENT) is its caption.
+        if (form_.frame == FormFrame::Borderless) return HTCAPTION;
         break;
     case WM_SETCURSOR:
         if (OnSetCursor(reinterpret_cast<HWND>(wParam), LOWORD(lParam))) return TRUE;

@@ -4,12 +4,30 @@
 
 #include <windows.h>
 
+#include "core/entry_points.h"
+
 namespace quillpost {
 
-struct WindowClassRow {
+// A class of the module's: its procedure is always the handler entered under the module's hold
+// (core/entry_points.h), the only way a row can be made.
+class WindowClassRow {
+public:
+    // background nullptr: the window paints every pixel itself.
+    template <entry::WindowHandler Handler>
+    static constexpr WindowClassRow Of(const wchar_t* name, HBRUSH background)
+    {
+        return WindowClassRow(name, &entry::WindowProcedure<Handler>, background);
+    }
+
     const wchar_t* name;
     WNDPROC procedure;
-    HBRUSH background;  // nullptr: the window paints every pixel itself
+    HBRUSH background;
+
+private:
+    constexpr WindowClassRow(const wchar_t* className, WNDPROC entered, HBRUSH brush)
+        : name(className), procedure(entered), background(brush)
+    {
+    }
 };
 
 // Registers the class unless this load of the module already did. A class of the same name left

@@ -1,6 +1,7 @@
 #include "viewer/accelerator_hook.h"
 
 #include "core/com_end_watch.h"
+#include "core/entry_points.h"
 #include "viewer/viewer_instance.h"
 
 namespace quillpost {
@@ -9,7 +10,7 @@ bool AcceleratorHook::Install()
 {
     if (hook_) return true;
     keep_.emplace();
-    hook_ = SetWindowsHookExW(WH_GETMESSAGE, &AcceleratorHook::OnMessage, nullptr, GetCurrentThreadId());
+    hook_ = entry::HookThisThread<&AcceleratorHook::OnMessage>(WH_GETMESSAGE);
     if (!hook_) keep_.reset();
     return hook_ != nullptr;
 }
@@ -22,11 +23,10 @@ void AcceleratorHook::Remove()
     keep_.reset();
 }
 
-LRESULT CALLBACK AcceleratorHook::OnMessage(int code, WPARAM wParam, LPARAM lParam)
+// Entered under the module's hold: the control may close the viewer, and so remove the hook and
+// give back its keep, while we are inside it.
+LRESULT AcceleratorHook::OnMessage(int code, WPARAM wParam, LPARAM lParam)
 {
-    // Taken first: the control may close the viewer, and so remove the hook and give back its
-    // keep, while we are inside it.
-    ModuleHold hold;
     auto* message = reinterpret_cast<MSG*>(lParam);
     // Only a message taken off the queue: one that is merely looked at is seen again when taken.
     if (code == HC_ACTION && wParam == PM_REMOVE && message->message >= WM_KEYFIRST &&

@@ -26,7 +26,7 @@ public:
     void Remove();
 
 private:
-    static LRESULT CALLBACK OnMessage(int code, WPARAM wParam, LPARAM lParam);
+    static LRESULT OnMessage(int code, WPARAM wParam, LPARAM lParam);
 
     HHOOK hook_ = nullptr;
     std::optional<ModuleKeep> keep_;  // the system calls the hook's code until it is removed

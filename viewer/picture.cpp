@@ -35,9 +35,6 @@ struct State {
     UniqueBitmap skin;
     UniqueBrush headingBrush;  // paints the label with the strip behind it
     const form::DrawnButton* pressed = nullptr;
-    bool dragging = false;
-    POINT dragCursor{};  // screen position where the drag began
-    POINT dragWindow{};  // window position when the drag began
 };
 
 State* StateOf(HWND window) { return reinterpret_cast<State*>(GetWindowLongPtrW(window, GWLP_USERDATA)); }
@@ -83,35 +80,23 @@ LRESULT LabelColors(HWND window, HDC dc, HWND label)
     return reinterpret_cast<LRESULT>(StateOf(window)->headingBrush.Get());
 }
 
-void BeginDrag(HWND window, State* state)
+// The title strip, but for its drawn glyphs, is the window's caption: the picture leaves it to
+// the window (HTTRANSPARENT), which answers HTCAPTION, and the system moves the window (dragging
+// it, snapping it, and Move on the system menu by keyboard). Everything else is the picture's.
+LRESULT HitTest(HWND window, LPARAM screenPoint)
 {
-    const DWORD at = GetMessagePos();
-    state->dragCursor = {GET_X_LPARAM(at), GET_Y_LPARAM(at)};
-    RECT frame;
-    GetWindowRect(GetAncestor(window, GA_ROOT), &frame);
-    state->dragWindow = {frame.left, frame.top};
-    state->dragging = true;
-    SetCapture(window);
-}
-
-void Drag(HWND window, const State* state)
-{
-    // Screen positions, since the window moves under the cursor.
-    const DWORD at = GetMessagePos();
-    const int x = state->dragWindow.x + GET_X_LPARAM(at) - state->dragCursor.x;
-    const int y = state->dragWindow.y + GET_Y_LPARAM(at) - state->dragCursor.y;
-    SetWindowPos(GetAncestor(window, GA_ROOT), nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    POINT point{GET_X_LPARAM(screenPoint), GET_Y_LPARAM(screenPoint)};
+    ScreenToClient(window, &point);
+    const State& state = *StateOf(window);
+    if (point.y > ScaledPixels(kTitleStripBottom, state.dpi) || ButtonAt(state, point)) return HTCLIENT;
+    return HTTRANSPARENT;
 }
 
 void ButtonDown(HWND window, POINT point)
 {
     State* state = StateOf(window);
     state->pressed = ButtonAt(*state, point);
-    if (state->pressed) {
-        SetCapture(window);
-    } else if (point.y <= ScaledPixels(kTitleStripBottom, state->dpi)) {
-        BeginDrag(window, state);
-    }
+    if (state->pressed) SetCapture(window);
 }
 
 // A glyph acts when the mouse button goes up over the glyph it went down on, like a button.
@@ -179,7 +164,7 @@ bool CreateState(HWND window, int dpi)
     return TakeSkin(*state, dpi);
 }
 
-LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
     if (message != WM_NCCREATE && !StateOf(window)) return DefWindowProcW(window, message, wParam, lParam);
@@ -207,18 +192,16 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
         return LabelColors(window, reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
     case STM_GETIMAGE:  // as a picture control answers: the section it draws, which it keeps
         return wParam == IMAGE_BITMAP ? reinterpret_cast<LRESULT>(StateOf(window)->skin.Get()) : 0;
+    case WM_NCHITTEST:
+        return HitTest(window, lParam);
     case WM_LBUTTONDOWN:
         ButtonDown(window, point);
-        return 0;
-    case WM_MOUSEMOVE:
-        if (StateOf(window)->dragging) Drag(window, StateOf(window));
         return 0;
     case WM_LBUTTONUP:
         ButtonUp(window, point);
         return 0;
     case WM_CAPTURECHANGED:
         StateOf(window)->pressed = nullptr;
-        StateOf(window)->dragging = false;
         return 0;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -228,7 +211,7 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
 
 HWND Create(HWND parent, const RECT& area, int dpi)
 {
-    if (HRESULT hr = EnsureWindowClass({kClassName, WindowProc, nullptr}); FAILED(hr)) {
+    if (HRESULT hr = EnsureWindowClass(WindowClassRow::Of<&WindowProc>(kClassName, nullptr)); FAILED(hr)) {
         SetLastError(HRESULT_CODE(hr));
         return nullptr;
     }

@@ -1,6 +1,6 @@
 // `pic`, the viewer's picture area: draws the skin at its top-left corner and holds the
-// other controls. It is also where the user handles the borderless window: dragging the
-// title strip moves it, the drawn bar minimizes it and the drawn cross closes it.
+// other controls. It is also where the user handles the borderless window: the title strip is
+// its caption, which the system moves, the drawn bar minimizes it and the drawn cross closes it.
 #pragma once
 
 #include <windows.h>

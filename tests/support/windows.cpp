@@ -102,10 +102,38 @@ void ClickAt(POINT screen)
 {
     SetCursorPos(screen.x, screen.y);
     PumpMessages(50);
-    SendMouse(MOUSEEVENTF_LEFTDOWN);
-    PumpMessages(30);
-    SendMouse(MOUSEEVENTF_LEFTUP);
+    INPUT inputs[2] = {};
+    inputs[0].type = inputs[1].type = INPUT_MOUSE;
+    inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+    inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+    InputByHand({inputs, 2});
     PumpMessages(100);
+}
+
+namespace {
+
+struct Hand {
+    std::span<const INPUT> inputs;
+};
+
+DWORD WINAPI MoveTheHand(void* context)
+{
+    for (const INPUT& input : static_cast<Hand*>(context)->inputs) {
+        SendInput(1, const_cast<INPUT*>(&input), sizeof(INPUT));
+        Sleep(30);
+    }
+    return 0;
+}
+
+}  // namespace
+
+void InputByHand(std::span<const INPUT> inputs)
+{
+    Hand hand{inputs};
+    HANDLE thread = CreateThread(nullptr, 0, MoveTheHand, &hand, 0, nullptr);
+    if (!thread) return;
+    WaitPumping(thread, 30000);
+    CloseHandle(thread);
 }
 
 void DoubleClickAt(POINT screen)

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,10 @@ using stress::WaitPumping;
 
 // Real mouse input: moves to the screen point and clicks the left button.
 void ClickAt(POINT screen);
+// Sends the inputs one by one from a thread of their own, as a hand does, while this thread pumps:
+// a press on a caption enters the system's move loop, which a thread that sent the press itself
+// would never leave.
+void InputByHand(std::span<const INPUT> inputs);
 // Real mouse input: two clicks at the screen point, well within the double-click time.
 void DoubleClickAt(POINT screen);
 // Presses and releases a key through the input queue.

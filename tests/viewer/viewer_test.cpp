@@ -5,7 +5,7 @@
 namespace quillpost::testing {
 namespace {
 
-void SendMouse(DWORD flags, POINT screen = {})
+INPUT MouseInput(DWORD flags, POINT screen = {})
 {
     INPUT input{};
     input.type = INPUT_MOUSE;
@@ -15,8 +15,7 @@ void SendMouse(DWORD flags, POINT screen = {})
         input.mi.dx = MulDiv(screen.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
         input.mi.dy = MulDiv(screen.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
     }
-    SendInput(1, &input, sizeof(input));
-    PumpMessages(30);
+    return input;
 }
 
 void SendKey(WORD key, DWORD flags)
@@ -107,14 +106,16 @@ HRESULT CanUnloadNow()
 
 void DragWithMouse(POINT from, POINT to)
 {
-    SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, from);
-    SendMouse(MOUSEEVENTF_LEFTDOWN);
     constexpr int kSteps = 5;
+    INPUT inputs[kSteps + 3] = {};
+    inputs[0] = MouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, from);
+    inputs[1] = MouseInput(MOUSEEVENTF_LEFTDOWN);
     for (int step = 1; step <= kSteps; ++step) {
         const POINT at{from.x + (to.x - from.x) * step / kSteps, from.y + (to.y - from.y) * step / kSteps};
-        SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, at);
+        inputs[1 + step] = MouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, at);
     }
-    SendMouse(MOUSEEVENTF_LEFTUP);
+    inputs[kSteps + 2] = MouseInput(MOUSEEVENTF_LEFTUP);
+    InputByHand(inputs);
     PumpMessages(100);
 }
 
