@@ -1,9 +1,14 @@
 // DllRegisterServer / DllUnregisterServer: the type library, the class and its ProgID, under the
-// machine's classes root. DllInstall with "user": the same entries under the user's own classes.
+// machine's classes (HKEY_LOCAL_MACHINE\Software\Classes). DllInstall with "user": the same entries
+// under the user's own classes (HKEY_CURRENT_USER\Software\Classes).
 //
-// Each is all or nothing. Before anything is written, every key either may touch is copied:
-// the class, the ProgID, the type library's key and the key of each interface the system
-// registers for it. When any step fails, those keys get their copies back, so a failed call
+// Each root is named. HKEY_CLASSES_ROOT is a view of both on Windows: a value written there goes to
+// the user's classes whenever the user has the key, so a machine registration through it would
+// rewrite a per-user one, and its copy for rollback would be of the view, not of the machine's keys.
+//
+// Every registration and unregistration is all or nothing. Before anything is written, every key
+// it may touch is copied: the class, the ProgID, the type library's key and the key of each
+// interface the library describes. When any step fails, those keys get their copies back, so a failed call
 // never leaves a mix of this copy of the DLL and another one that was registered before.
 // Nothing here allocates but through calls that report failure, so running out of memory
 // fails the call with the registry as it was.
@@ -52,7 +57,7 @@ HRESULT SaveTouchedKeys(RegistryTransaction& registry, const ClassKeys& keys, IT
     return S_OK;
 }
 
-HRESULT WriteEntries(HKEY root, const ClassKeys& keys, ITypeLib* library, wchar_t* modulePath)
+HRESULT WriteEntries(HKEY root, const ClassKeys& keys, ITypeLib* library, const wchar_t* modulePath)
 {
     if (HRESULT hr = RegisterTypeLibAt(root, keys.typeLib, library, modulePath); FAILED(hr)) return hr;
     const KeyPath& classKey = keys.classKey;
@@ -64,7 +69,8 @@ HRESULT WriteEntries(HKEY root, const ClassKeys& keys, ITypeLib* library, wchar_
     return SetString(root, keys.progId, L"Clsid", nullptr, kClsidText);
 }
 
-constexpr wchar_t kUserClasses[] = L"Software\\Classes";
+enum class Scope { Machine, User };
+constexpr wchar_t kClasses[] = L"Software\\Classes";  // under HKEY_LOCAL_MACHINE or HKEY_CURRENT_USER
 
 // A new account (or Wine prefix) may have none of the keys on the way to ours in the user's
 // classes, not even the user's classes key itself. Registering for the user makes them; once
@@ -75,20 +81,20 @@ HRESULT RemoveEmptyUserKeys(HKEY root)
     for (const wchar_t* parent : {L"CLSID", L"Interface", L"TypeLib"}) {
         if (HRESULT hr = DeleteKeyIfEmpty(root, parent); FAILED(hr)) return hr;
     }
-    return DeleteKeyIfEmpty(HKEY_CURRENT_USER, kUserClasses);
+    return DeleteKeyIfEmpty(HKEY_CURRENT_USER, kClasses);
 }
 
 // Entries that are already gone are not an error, so unregistering what is not registered succeeds.
-HRESULT RemoveEntries(HKEY root, const ClassKeys& keys, ITypeLib* library)
+HRESULT RemoveEntries(HKEY root, Scope scope, const ClassKeys& keys, ITypeLib* library)
 {
     if (HRESULT hr = DeleteTree(root, keys.classKey.Get()); FAILED(hr)) return hr;
     if (HRESULT hr = DeleteTree(root, keys.progId.Get()); FAILED(hr)) return hr;
     if (HRESULT hr = UnregisterTypeLibEntries(root, keys.typeLib, library); FAILED(hr)) return hr;
-    return root == HKEY_CLASSES_ROOT ? S_OK : RemoveEmptyUserKeys(root);
+    return scope == Scope::Machine ? S_OK : RemoveEmptyUserKeys(root);
 }
 
-// Registers (or unregisters) under `root`: HKEY_CLASSES_ROOT, or an open key of the user's classes.
-HRESULT ChangeRegistration(HKEY root, bool registering)
+// Registers (or unregisters) under `root`, the open classes key of `scope`.
+HRESULT ChangeEntries(HKEY root, Scope scope, bool registering)
 {
     wchar_t modulePath[MAX_PATH * 4];
     ComPtr<ITypeLib> library;
@@ -98,33 +104,42 @@ HRESULT ChangeRegistration(HKEY root, bool registering)
     if (HRESULT hr = SaveTouchedKeys(registry, keys, library.Get()); FAILED(hr)) return hr;
 
     if (HRESULT hr = registering ? WriteEntries(root, keys, library.Get(), modulePath)
-                                 : RemoveEntries(root, keys, library.Get());
+                                 : RemoveEntries(root, scope, keys, library.Get());
         FAILED(hr))
         return hr;
     registry.Commit();
     return S_OK;
 }
 
+// Opens the classes key of `scope` by its root's name and changes the registration under it.
+HRESULT ChangeRegistration(Scope scope, bool registering)
+{
+    UniqueHkey root;
+    if (HRESULT hr = OpenKey(scope == Scope::Machine ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER, kClasses, root,
+                             registering);
+        FAILED(hr))
+        return hr == kNotFound ? S_OK : hr;  // no classes key, so nothing of ours in it
+    const HRESULT hr = ChangeEntries(root.Get(), scope, registering);
+    // A failed registration has taken its entries back, but not the keys it made on the way to
+    // them in the user's classes. Whether those go changes nothing that a host could find, so a
+    // failure to remove one does not change the answer.
+    if (scope == Scope::User && registering && FAILED(hr)) RemoveEmptyUserKeys(root.Get());
+    return hr;
+}
+
 }  // namespace
 }  // namespace quillpost
 
-STDAPI DllRegisterServer() { return quillpost::ChangeRegistration(HKEY_CLASSES_ROOT, true); }
+STDAPI DllRegisterServer() { return quillpost::ChangeRegistration(quillpost::Scope::Machine, true); }
 
-STDAPI DllUnregisterServer() { return quillpost::ChangeRegistration(HKEY_CLASSES_ROOT, false); }
+STDAPI DllUnregisterServer() { return quillpost::ChangeRegistration(quillpost::Scope::Machine, false); }
 
 // regsvr32 /n /i:user: registration for the current user alone, which needs no administrator.
 // Windows merges HKEY_CURRENT_USER\Software\Classes into the classes root of the user's programs.
+// Command lines on Windows are read without regard to case, so "User" and "USER" are "user" too.
 STDAPI DllInstall(BOOL install, PCWSTR commandLine)
 {
     using namespace quillpost;
-    if (!commandLine || CompareStringOrdinal(commandLine, -1, L"user", -1, FALSE) != CSTR_EQUAL) return E_INVALIDARG;
-    UniqueHkey root;
-    if (HRESULT hr = OpenKey(HKEY_CURRENT_USER, kUserClasses, root, install); FAILED(hr))
-        return hr == kNotFound ? S_OK : hr;  // no user classes, so nothing of ours in them
-    const HRESULT hr = ChangeRegistration(root.Get(), install);
-    // A failed registration has taken its entries back, but not the keys it made on the way to
-    // them. Whether those go changes nothing that a host could find, so a failure to remove one
-    // does not change the answer.
-    if (install && FAILED(hr)) RemoveEmptyUserKeys(root.Get());
-    return hr;
+    if (!commandLine || CompareStringOrdinal(commandLine, -1, L"user", -1, TRUE) != CSTR_EQUAL) return E_INVALIDARG;
+    return ChangeRegistration(Scope::User, install);
 }

@@ -1,6 +1,5 @@
-// Writes and removals under a classes root: the machine's (HKEY_CLASSES_ROOT) or an open key of
-// the user's own classes. Each one reports its failure, so that registration can take back what it
-// had done; none allocates.
+// Writes and removals under an open classes key, the machine's or the user's own. Each one reports
+// its failure, so that registration can take back what it had done; none allocates.
 #pragma once
 
 #include <windows.h>

@@ -15,6 +15,9 @@ namespace {
 constexpr DWORD kKey = 'K', kValue = 'V', kEnd = 'E';
 
 constexpr std::size_t Padded(std::size_t count) { return (count + 3) & ~std::size_t{3}; }
+// How many levels of keys a copy holds, the outermost one included. Writing back holds one open
+// key per level, so a tree deeper than that is refused when it is read: a copy that could not be
+// put back whole would not guard anything.
 constexpr int kMaxDepth = 32;
 
 // Scratch memory from the C runtime, freed when the scope ends.
@@ -92,12 +95,12 @@ HRESULT RegistrySnapshot::Read(HKEY root, const wchar_t* path)
     if (status == ERROR_FILE_NOT_FOUND) return S_FALSE;
     if (status != ERROR_SUCCESS) return FromStatus(status);
     const wchar_t noName[] = L"";
-    HRESULT hr = AppendMark(kKey) && AppendCounted(noName, sizeof(noName)) ? ReadKey(key.Get()) : E_OUTOFMEMORY;
+    HRESULT hr = AppendMark(kKey) && AppendCounted(noName, sizeof(noName)) ? ReadKey(key.Get(), 1) : E_OUTOFMEMORY;
     if (FAILED(hr)) Clear();
     return hr;
 }
 
-HRESULT RegistrySnapshot::ReadKey(HKEY key)
+HRESULT RegistrySnapshot::ReadKey(HKEY key, int depth)
 {
     DWORD subkeys = 0, longestSubkey = 0, values = 0, longestValueName = 0, largestValue = 0;
     if (HRESULT hr = FromStatus(RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, &subkeys, &longestSubkey, nullptr,
@@ -105,7 +108,8 @@ HRESULT RegistrySnapshot::ReadKey(HKEY key)
         FAILED(hr))
         return hr;
     if (HRESULT hr = ReadValues(key, values, longestValueName, largestValue); FAILED(hr)) return hr;
-    if (HRESULT hr = ReadSubkeys(key, subkeys, longestSubkey); FAILED(hr)) return hr;
+    if (subkeys > 0 && depth == kMaxDepth) return HRESULT_FROM_WIN32(ERROR_NOT_SUPPORTED);
+    if (HRESULT hr = ReadSubkeys(key, subkeys, longestSubkey, depth + 1); FAILED(hr)) return hr;
     return AppendMark(kEnd) ? S_OK : E_OUTOFMEMORY;
 }
 
@@ -127,7 +131,7 @@ HRESULT RegistrySnapshot::ReadValues(HKEY key, DWORD count, DWORD longestName, D
     return S_OK;
 }
 
-HRESULT RegistrySnapshot::ReadSubkeys(HKEY key, DWORD count, DWORD longestName)
+HRESULT RegistrySnapshot::ReadSubkeys(HKEY key, DWORD count, DWORD longestName, int depth)
 {
     Scratch name((longestName + 1) * sizeof(wchar_t));
     if (!name.memory) return E_OUTOFMEMORY;
@@ -140,7 +144,7 @@ HRESULT RegistrySnapshot::ReadSubkeys(HKEY key, DWORD count, DWORD longestName)
         UniqueHkey subkey;
         if (HRESULT hr = FromStatus(RegOpenKeyExW(key, text, 0, KEY_READ, subkey.Put())); FAILED(hr)) return hr;
         if (!AppendMark(kKey) || !AppendCounted(text, (nameLength + 1) * sizeof(wchar_t))) return E_OUTOFMEMORY;
-        if (HRESULT hr = ReadKey(subkey.Get()); FAILED(hr)) return hr;
+        if (HRESULT hr = ReadKey(subkey.Get(), depth); FAILED(hr)) return hr;
     }
     return S_OK;
 }

@@ -17,7 +17,7 @@ public:
     RegistrySnapshot& operator=(const RegistrySnapshot&) = delete;
 
     // Copies the key at `path` under `root`. S_FALSE (an empty copy) when there is no such key;
-    // a failure when any part of it cannot be read or held.
+    // a failure when any part of it cannot be read or held, or it is too deep to be written back.
     HRESULT Read(HKEY root, const wchar_t* path);
 
     // Makes the key at `path` hold exactly the copy, or removes it when the copy says it did not
@@ -31,9 +31,9 @@ private:
     bool Append(const void* bytes, std::size_t count);
     bool AppendMark(DWORD mark) { return Append(&mark, sizeof(mark)); }
     bool AppendCounted(const void* bytes, DWORD count);
-    HRESULT ReadKey(HKEY key);
+    HRESULT ReadKey(HKEY key, int depth);  // depth: the outermost key's is 1
     HRESULT ReadValues(HKEY key, DWORD count, DWORD longestName, DWORD largestData);
-    HRESULT ReadSubkeys(HKEY key, DWORD count, DWORD longestName);
+    HRESULT ReadSubkeys(HKEY key, DWORD count, DWORD longestName, int depth);
     void Clear();
 
     unsigned char* bytes_ = nullptr;

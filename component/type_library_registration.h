@@ -1,11 +1,10 @@
-// The type library's registry entries, under the machine's classes root or the user's.
-//
-// For the machine the system's RegisterTypeLib writes them, but it does not report every write it
-// could not make, so what it wrote is checked afterwards. For the user they are written here, the
-// same entries as the machine's: the system's RegisterTypeLibForUser is not per user everywhere
-// (Wine 8 registers for the whole machine and only says so in a warning). They are removed by this
-// module itself, so that every removal that fails is reported and a library registered at a path
-// that no longer exists can still be removed.
+// The type library's registry entries, under the machine's classes key or the user's, written and
+// removed by this module itself in both. The system's RegisterTypeLib writes through
+// HKEY_CLASSES_ROOT, which on Windows puts a value in the user's classes whenever the user has the
+// key, and it does not report every write it could not make; its RegisterTypeLibForUser is not
+// per user everywhere (Wine 8 registers for the whole machine and only says so in a warning).
+// Removing them here also reports every removal that fails, and removes a library registered at a
+// path that no longer exists.
 #pragma once
 
 #include <oaidl.h>
@@ -14,7 +13,7 @@
 
 namespace quillpost {
 
-// Interface\{IID} for each interface the library describes (the keys RegisterTypeLib adds), with
+// Interface\{IID} for each interface the library describes (the keys the system registers too), with
 // the interface's index in the library.
 struct InterfaceKeys {
     static constexpr int kCapacity = 4;
@@ -24,9 +23,9 @@ struct InterfaceKeys {
 };
 HRESULT ListInterfaceKeys(ITypeLib* library, InterfaceKeys& out);
 
-// Registers the library at the module's path under `root` (HKEY_CLASSES_ROOT: the machine's) and
-// checks that every entry is in place. `libraryKey` is TypeLib\{LIBID}.
-HRESULT RegisterTypeLibAt(HKEY root, const KeyPath& libraryKey, ITypeLib* library, wchar_t* modulePath);
+// Writes the entries the system's RegisterTypeLib writes for the library at the module's path, under
+// `root` (an open classes key). `libraryKey` is TypeLib\{LIBID}.
+HRESULT RegisterTypeLibAt(HKEY root, const KeyPath& libraryKey, ITypeLib* library, const wchar_t* modulePath);
 
 // Removes this version's entries under `root` and the interface keys that belong to this library.
 HRESULT UnregisterTypeLibEntries(HKEY root, const KeyPath& libraryKey, ITypeLib* library);

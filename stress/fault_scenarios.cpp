@@ -146,7 +146,7 @@ int RegistryFaults(const ScenarioArgs&)
     if (!registrar.registerServer || !registrar.unregisterServer) return Verdict(false, "no registration exports");
     RegistryTally tally;
     {
-        ImportFaults faults(FaultFamily::RegistryWrites, {module, GetModuleHandleW(L"oleaut32.dll")});
+        ImportFaults faults(FaultFamily::RegistryWrites, {module});
         if (!faults.Ready()) return Refuse(faults.Missing().c_str());
         FiredReport firedReport(faults);
         for (Starting state : {Starting::Unregistered, Starting::Registered, Starting::RegisteredElsewhere}) {

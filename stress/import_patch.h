@@ -17,6 +17,9 @@ public:
 
     // How many import slots now call the replacement (0 when the module does not import it).
     int Slots() const { return slotCount_; }
+    // What the first patched slot called before: the function itself, or the replacement of a
+    // patch made earlier, so that a replacement can pass its calls on through both.
+    void* Original() const { return slotCount_ ? originals_[0] : nullptr; }
 
 private:
     static constexpr int kMaxSlots = 8;

@@ -3,9 +3,13 @@
 
 #include <cstdio>
 #include <map>
+#include <memory>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "stress/import_faults.h"
+#include "stress/import_patch.h"
 #include "stress/registry_text.h"
 #include "support/module.h"
 
@@ -179,6 +183,28 @@ TEST_F(Registration, AFailedReRegistrationKeepsThePreviousRegistration)
     ASSERT_EQ(ERROR_SUCCESS, RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgIdKey.c_str()));
 }
 
+// A key tree under the class deeper than its copy for rollback could be written back: a failed
+// registration of another copy (its ProgID cannot be written) must still leave all of it.
+TEST_F(Registration, AFailedRegistrationLeavesAKeyTreeOfAnyDepth)
+{
+    ASSERT_EQ(S_OK, module_.RegisterServer());
+    ASSERT_TRUE(stress::PointRegistrationElsewhere(L"C:\\elsewhere\\Quillpost.dll"));
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgIdKey.c_str()));
+    std::wstring deep = kClassKey;
+    for (int level = 0; level < 40; ++level) deep += L"\\d";
+    HKEY key = nullptr;
+    for (const auto& [path, options] : {std::pair{deep, DWORD{0}}, std::pair{kProgIdKey, DWORD{REG_OPTION_VOLATILE}}}) {
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, options, KEY_ALL_ACCESS,
+                                                 nullptr, &key, nullptr));
+        RegCloseKey(key);
+    }
+    const auto before = SnapshotAll();
+    EXPECT_TRUE(FAILED(module_.RegisterServer()));
+    EXPECT_EQ(before, SnapshotAll());
+    for (const std::wstring& path : {kProgIdKey, kClassKey + L"\\d"})
+        ASSERT_EQ(ERROR_SUCCESS, RegDeleteTreeW(HKEY_CLASSES_ROOT, path.c_str()));
+}
+
 // Per-user registration writes what machine registration writes, under the user's own root, and
 // neither touches the other's entries.
 TEST_F(Registration, PerUserHoldsTheMachineEntriesAndLeavesTheMachinesAlone)
@@ -201,7 +227,7 @@ TEST_F(Registration, PerUserHoldsTheMachineEntriesAndLeavesTheMachinesAlone)
 TEST_F(Registration, DllInstallRefusesEveryOtherCommandLine)
 {
     const std::string machine = stress::RegistrationText(), userClasses = stress::UserClassesText();
-    for (const wchar_t* line : {static_cast<const wchar_t*>(nullptr), L"", L"USER", L"users", L" user", L"user ",
+    for (const wchar_t* line : {static_cast<const wchar_t*>(nullptr), L"", L"users", L"Usr", L" user", L"user ",
                                 L"/i:user", L"machine", L"all"}) {
         for (BOOL install : {TRUE, FALSE}) {
             EXPECT_EQ(E_INVALIDARG, module_.Install(install, line)) << (line ? line : L"(null)") << " " << install;
@@ -267,14 +293,76 @@ TEST_F(Registration, AFailedRegistrationOfAnotherCopyLeavesTheRegisteredOneWhole
     ASSERT_EQ(ERROR_SUCCESS, RegDeleteTreeW(HKEY_CLASSES_ROOT, kProgIdKey.c_str()));
 }
 
+// The root of every registry call the DLL makes through its imports: a key it opened stands for the
+// root it was opened under. Each call goes on to what its import called before (the system, or an
+// injected fault), so the calls of rollbacks are seen too. (HKEY_CLASSES_ROOT prints as 0x80000000.)
+std::map<HKEY, HKEY> g_openedUnder;
+std::set<HKEY> g_rootsNamed;
+void* g_nextCall[10];
+
+template <typename Argument>
+void NoteOpened(HKEY, LSTATUS, Argument) {}
+void NoteOpened(HKEY root, LSTATUS status, HKEY* opened)
+{
+    if (status == ERROR_SUCCESS) g_openedUnder[*opened] = root;
+}
+
+template <int kIndex, typename... Arguments>
+LSTATUS WINAPI Recorded(HKEY key, Arguments... arguments)
+{
+    const auto opened = g_openedUnder.find(key);
+    const HKEY root = opened == g_openedUnder.end() ? key : opened->second;
+    g_rootsNamed.insert(root);
+    const LSTATUS status =
+        reinterpret_cast<LSTATUS(WINAPI*)(HKEY, Arguments...)>(g_nextCall[kIndex])(key, arguments...);
+    (NoteOpened(root, status, arguments), ...);
+    return status;
+}
+
+struct Recorder {
+    int index;
+    const char* name;
+    const void* hook;
+};
+template <int kIndex, typename... Arguments>
+Recorder Record(const char* name, LSTATUS(WINAPI*)(HKEY, Arguments...))
+{
+    return {kIndex, name, reinterpret_cast<const void*>(&Recorded<kIndex, Arguments...>)};
+}
+
+class RegistryRoots {
+public:
+    explicit RegistryRoots(HMODULE module)
+    {
+        for (const Recorder& row :
+             {Record<0>("RegOpenKeyExW", &RegOpenKeyExW), Record<1>("RegCreateKeyExW", &RegCreateKeyExW),
+              Record<2>("RegSetValueExW", &RegSetValueExW), Record<3>("RegGetValueW", &RegGetValueW),
+              Record<4>("RegQueryInfoKeyW", &RegQueryInfoKeyW), Record<5>("RegEnumValueW", &RegEnumValueW),
+              Record<6>("RegEnumKeyExW", &RegEnumKeyExW), Record<7>("RegDeleteTreeW", &RegDeleteTreeW),
+              Record<8>("RegDeleteKeyW", &RegDeleteKeyW), Record<9>("RegCloseKey", &RegCloseKey)}) {
+            patches_.push_back(std::make_unique<stress::ImportPatch>(module, row.name, row.hook));
+            g_nextCall[row.index] = patches_.back()->Original();
+            if (!patches_.back()->Slots()) missing_ += std::string(row.name) + " ";
+        }
+        g_openedUnder.clear();
+        g_rootsNamed.clear();
+    }
+    const std::string& Missing() const { return missing_; }
+    std::set<HKEY> Named() const { return g_rootsNamed; }
+
+private:
+    std::vector<std::unique_ptr<stress::ImportPatch>> patches_;
+    std::string missing_;
+};
+
 enum class Starting { Unregistered, Registered, AnotherCopyRegistered };
 enum class Root { Machine, User };
 
-// Every registry write that registration or unregistration makes (its own and those the system
-// makes for the type library) fails in turn, from each starting state, for the machine and for the
-// user. A call that fails leaves the registry byte for byte as it was (for the user, all of the
-// user's classes); a call that still succeeds (the lost write was already in place) leaves exactly
-// what a call without the failure leaves.
+// Every registry write that registration or unregistration makes fails in turn, from each starting
+// state, for the machine and for the user. A call that fails leaves the registry byte for byte as it
+// was (for the user, all of the user's classes); a call that still succeeds (the lost write was
+// already in place) leaves exactly what a call without the failure leaves. Every registry call of
+// the DLL on the way, rollbacks included, names the scope's own root, never HKEY_CLASSES_ROOT.
 class RegistryWriteFailures : public Registration {
 protected:
     HRESULT Run(Root root, bool registering)
@@ -297,9 +385,10 @@ protected:
 
     void FailEachWrite(Root root, bool registering)
     {
-        stress::ImportFaults faults(stress::FaultFamily::RegistryWrites,
-                                    {module_.Handle(), GetModuleHandleW(L"oleaut32.dll")});
+        stress::ImportFaults faults(stress::FaultFamily::RegistryWrites, {module_.Handle()});
         ASSERT_TRUE(faults.Ready()) << "not imported: " << faults.Missing();
+        RegistryRoots roots(module_.Handle());
+        ASSERT_EQ("", roots.Missing()) << "not imported";
         long injected = 0, unchanged = 0;
         for (Starting state : {Starting::Unregistered, Starting::Registered, Starting::AnotherCopyRegistered}) {
             SCOPED_TRACE(static_cast<int>(state));
@@ -327,6 +416,7 @@ protected:
             }
         }
         EXPECT_GT(injected, 0);
+        EXPECT_EQ(std::set<HKEY>{root == Root::User ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE}, roots.Named());
         std::printf("%s %s: %ld writes failed in turn, %ld answered with a failure and the registry unchanged\n",
                     root == Root::User ? "per-user" : "machine", registering ? "registration" : "unregistration",
                     injected, unchanged);
@@ -346,6 +436,11 @@ TEST_F(Registration, Regsvr32RegistersAndUnregisters)
     EXPECT_EQ(0u, RunProgram(L"regsvr32.exe /s /u " + dll));
     EXPECT_EQ(0u, RunProgram(L"regsvr32.exe /s " + dll));
     EXPECT_EQ(module_.Path(), StringValue(kClassKey + L"\\InprocServer32"));
+    const std::string userClasses = stress::UserClassesText();
+    EXPECT_EQ(0u, RunProgram(L"regsvr32.exe /s /n /i:User " + dll));
+    EXPECT_EQ(stress::RegistrationText(), UserRegistrationText());
+    EXPECT_EQ(0u, RunProgram(L"regsvr32.exe /s /u /n /i:USER " + dll));
+    EXPECT_EQ(userClasses, stress::UserClassesText());
 }
 
 }  // namespace
