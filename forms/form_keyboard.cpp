@@ -77,7 +77,7 @@ bool FormWindow::OnControlKey(HWND control, int row, WPARAM key, LPARAM keyData)
         return true;
     case VK_RETURN:
         if (kind == ControlKind::PushButton) {
-            SendMessageW(control, BM_CLICK, 0, 0);
+            if (FirstPress(keyData)) SendMessageW(control, BM_CLICK, 0, 0);  // as a held Space clicks once
             return true;
         }
         [[fallthrough]];

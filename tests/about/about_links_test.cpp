@@ -79,9 +79,45 @@ struct Link {
 };
 std::vector<Link> Links() { return {{kForumLabel, ForumThreadLine()}, {AuthorLabel(), AuthorSiteLine()}}; }
 
+// A key held down on `control` until it has repeated twice, as the system delivers it: a press,
+// presses marked as repeats (bit 30: the key was already down), the release.
+void HoldKey(HWND control, WORD key)
+{
+    constexpr LPARAM kPress = 1, kRepeat = kPress | 1 << 30, kRelease = kRepeat | LPARAM{1} << 31;
+    for (LPARAM keyData : {kPress, kRepeat, kRepeat}) PostMessageW(control, WM_KEYDOWN, key, keyData);
+    PostMessageW(control, WM_KEYUP, key, kRelease);
+    PumpMessages(100);
+}
+
+// Counts the clicks that `button` tells its parent of, on this thread, while it lives.
+class ClickCount {
+public:
+    explicit ClickCount(HWND button) : hook_(SetWindowsHookExW(WH_CALLWNDPROC, Record, nullptr, GetCurrentThreadId()))
+    {
+        button_ = button;
+        clicks_ = 0;
+    }
+    ~ClickCount() { UnhookWindowsHookEx(hook_); }
+    int Clicks() const { return clicks_; }
+
+private:
+    static LRESULT CALLBACK Record(int code, WPARAM flag, LPARAM message)
+    {
+        const auto* sent = reinterpret_cast<const CWPSTRUCT*>(message);
+        if (code == HC_ACTION && sent->message == WM_COMMAND && HIWORD(sent->wParam) == BN_CLICKED &&
+            reinterpret_cast<HWND>(sent->lParam) == button_)
+            ++clicks_;
+        return CallNextHookEx(nullptr, code, flag, message);
+    }
+    static inline HWND button_ = nullptr;
+    static inline int clicks_ = 0;
+    HHOOK hook_;
+};
+
 // From "Ok", where the focus starts, Tab visits the links in turn, each showing the focus cue while
-// it has the focus, and back to "Ok"; Enter and Space on a link each start its program once.
-TEST_F(AboutLinks, TabReachesEachLinkWhereEnterAndSpaceEachStartOneProgram)
+// it has the focus, and back to "Ok". Enter and Space on a link each start its program once, pressed
+// or held; Enter held on "Ok" clicks it once.
+TEST_F(AboutLinks, TabReachesEachLinkAndOkWhereEnterAndSpaceActOnceEvenHeld)
 {
     HWND ok = ControlWithText(about_, L"Ok");
     ASSERT_EQ(ok, GetFocus());
@@ -98,12 +134,18 @@ TEST_F(AboutLinks, TabReachesEachLinkWhereEnterAndSpaceEachStartOneProgram)
         for (WORD key : {VK_RETURN, VK_SPACE}) {
             PressKey(key);
             EXPECT_TRUE(NextStarts(Links()[index].commandLine)) << "key " << key;
+            HoldKey(labels[index], key);
+            EXPECT_TRUE(NextStarts(Links()[index].commandLine)) << "key held " << key;
         }
     }
     PressKey(VK_TAB);
-    EXPECT_EQ(ok, GetFocus());
+    ASSERT_EQ(ok, GetFocus());
     for (size_t index = 0; index < labels.size(); ++index)
         EXPECT_EQ(unfocused[index], ScreenPixels(labels[index])) << "the focus cue stayed";
+    ClickCount count(ok);
+    HoldKey(ok, VK_RETURN);
+    EXPECT_EQ(1, count.Clicks());
+    EXPECT_TRUE(WaitUntilAboutIsGone());
     ExpectNoOtherProgram();
 }
 

@@ -2,7 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
+#include <set>
 #include <vector>
 
 #include "forms/gdi_object.h"
@@ -167,32 +169,95 @@ TEST(ViewerSkin, ImageOnlyOfAPictureSection)
     DeleteObject(deviceBitmap);
 }
 
+// The skin at `dpi`, read back through GDI as 24-bit rows from the top: 0xRRGGBB a pixel.
+std::vector<COLORREF> ScaledPicture(int dpi, int width, int height, WORD* bitCount)
+{
+    HBITMAP section = skin::CreateBitmap(dpi);
+    if (!section) return {};
+    DIBSECTION held{};
+    GetObjectW(section, sizeof(held), &held);
+    *bitCount = held.dsBmih.biBitCount;
+    const int rowBytes = (width * 3 + 3) / 4 * 4;
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 24, BI_RGB};  // read top-down
+    std::vector<BYTE> rows(size_t{static_cast<unsigned>(rowBytes)} * height);
+    const int read = GetDIBits(WindowDc(nullptr).Get(), section, 0, height, rows.data(), &info, DIB_RGB_COLORS);
+    DeleteObject(section);
+    if (read != height) return {};
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const BYTE* pixel = rows.data() + size_t{static_cast<unsigned>(rowBytes)} * y + x * 3;
+            pixels.push_back((COLORREF{pixel[2]} << 16) | (COLORREF{pixel[1]} << 8) | pixel[0]);
+        }
+    }
+    return pixels;
+}
+
 // Area averaging at twice and three times 96 dpi makes each picture pixel a square of its own
 // colour, and nothing else: read back through GDI, every pixel is the picture's pixel under it.
 // With no new colours the section holds a byte a pixel.
 TEST(ViewerSkin, AtWholeMultiplesOf96DpiEachPixelBecomesASquareOfItsColour)
 {
     for (int factor : {2, 3}) {
-        HBITMAP section = skin::CreateBitmap(96 * factor);
-        ASSERT_NE(nullptr, section) << factor;
-        DIBSECTION held{};
-        ASSERT_EQ(int{sizeof(held)}, GetObjectW(section, sizeof(held), &held));
-        EXPECT_EQ(8, held.dsBmih.biBitCount) << factor;
-        const int width = kWidth * factor, height = kHeight * factor, rowBytes = (width * 3 + 3) / 4 * 4;
-        BITMAPINFO info{};
-        info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, height, 1, 24, BI_RGB};
-        std::vector<BYTE> rows(size_t{static_cast<unsigned>(rowBytes)} * height);
-        EXPECT_EQ(height, GetDIBits(WindowDc(nullptr).Get(), section, 0, height, rows.data(), &info, DIB_RGB_COLORS));
-        DeleteObject(section);
+        const int width = kWidth * factor, height = kHeight * factor;
+        WORD bitCount = 0;
+        const std::vector<COLORREF> seen = ScaledPicture(96 * factor, width, height, &bitCount);
+        ASSERT_EQ(size_t{static_cast<unsigned>(width * height)}, seen.size()) << factor;
+        EXPECT_EQ(8, bitCount) << factor;
         int wrong = 0;
-        for (int y = 0; y < height; ++y) {
-            for (int x = 0; x < width; ++x) {
-                const BYTE* pixel = rows.data() + size_t{static_cast<unsigned>(rowBytes)} * (height - 1 - y) + x * 3;
-                const COLORREF seen = (COLORREF{pixel[2]} << 16) | (COLORREF{pixel[1]} << 8) | pixel[0];
-                wrong += seen != Pixel(Dib(), x / factor, y / factor);
+        for (int y = 0; y < height; ++y)
+            for (int x = 0; x < width; ++x) wrong += seen[y * width + x] != Pixel(Dib(), x / factor, y / factor);
+        EXPECT_EQ(0, wrong) << factor;
+    }
+}
+
+// How much of the pixel `to` of a line scaled to `dpi` the picture's pixel `from` covers.
+int Overlap(int from, int to, int dpi)
+{
+    return std::max(0, std::min((from + 1) * dpi, (to + 1) * 96) - std::max(from * dpi, to * 96));
+}
+
+// Whether `seen` is more than half a step from the mean of the picture over the part of pixel
+// (x, y) at `dpi` that the picture covers, in any of red, green and blue.
+bool OffTheMeanUnder(COLORREF seen, int x, int y, int dpi)
+{
+    double sums[3] = {}, area = 0;
+    for (int row = y * 96 / dpi; row < kHeight && Overlap(row, y, dpi); ++row) {
+        for (int column = x * 96 / dpi; column < kWidth && Overlap(column, x, dpi); ++column) {
+            const double weight = Overlap(row, y, dpi) * Overlap(column, x, dpi);
+            for (int channel = 0; channel < 3; ++channel)
+                sums[channel] += weight * (Pixel(Dib(), column, row) >> 8 * channel & 0xFF);
+            area += weight;
+        }
+    }
+    for (int channel = 0; channel < 3; ++channel) {
+        if (std::abs(double(seen >> 8 * channel & 0xFF) - sums[channel] / area) > 0.5) return true;
+    }
+    return false;
+}
+
+// Between whole multiples every pixel is the mean of the picture under it, to the nearest step,
+// the last column and row too, which the picture covers only in part. A line darker or lighter
+// than the picture under it (a seam) shows up as a column or row out of place.
+TEST(ViewerSkin, AtAnyOtherDpiEachPixelIsTheMeanOfThePictureUnderIt)
+{
+    for (int dpi : {72, 120, 144, 168}) {
+        const SIZE size = skin::PictureSize(dpi);
+        WORD bitCount = 0;
+        const std::vector<COLORREF> seen = ScaledPicture(dpi, size.cx, size.cy, &bitCount);
+        ASSERT_EQ(size_t{static_cast<unsigned>(size.cx * size.cy)}, seen.size()) << dpi;
+        std::set<int> columns, rows;  // those with a pixel out of place
+        for (int y = 0; y < size.cy; ++y) {
+            for (int x = 0; x < size.cx; ++x) {
+                if (!OffTheMeanUnder(seen[y * size.cx + x], x, y, dpi)) continue;
+                columns.insert(x);
+                rows.insert(y);
             }
         }
-        EXPECT_EQ(0, wrong) << factor;
+        EXPECT_TRUE(columns.empty() && rows.empty())  // the message is only built for a failure
+            << dpi << " dpi: pixels out of place in " << columns.size() << " of " << size.cx << " columns from "
+            << *columns.begin() << " and " << rows.size() << " of " << size.cy << " rows from " << *rows.begin();
     }
 }
 
