@@ -1,14 +1,14 @@
-#include "about/shell.h"
+#include "base/shell.h"
 
 #include <algorithm>
 #include <memory>
 #include <new>
 
-#include "about/path_text.h"
+#include "base/path_text.h"
 #include "base/raii.h"
 #include "base/system_error.h"
 
-namespace quillpost::about {
+namespace quillpost {
 namespace {
 
 constexpr wchar_t kMessageCaption[] = L"Quill Post";
@@ -171,4 +171,4 @@ HRESULT ShellOrTell(HWND owner, std::wstring_view commandLine, int showWindow)
     return hr;
 }
 
-}  // namespace quillpost::about
+}  // namespace quillpost
