@@ -4,15 +4,19 @@
 
 namespace quillpost {
 
-BrowserSite::BrowserSite(HWND container, const RECT& position, Microsoft::WRL::ComPtr<IOleInPlaceFrame> frame)
-    : container_(container), position_(position), frame_(std::move(frame))
+BrowserSite::BrowserSite(HWND container, const RECT& position, Microsoft::WRL::ComPtr<IOleInPlaceFrame> frame,
+                         Microsoft::WRL::ComPtr<PageSecurity> security)
+    : container_(container), position_(position), frame_(std::move(frame)), security_(std::move(security))
 {
 }
 
 HRESULT BrowserSite::Create(HWND container, const RECT& position, Microsoft::WRL::ComPtr<IOleInPlaceFrame> frame,
                             Microsoft::WRL::ComPtr<BrowserSite>* out)
 {
-    return MakeComObject(*out, container, position, std::move(frame));
+    // Made with the site, so that no page is ever shown without it.
+    Microsoft::WRL::ComPtr<PageSecurity> security;
+    if (HRESULT hr = PageSecurity::Create(&security); FAILED(hr)) return hr;
+    return MakeComObject(*out, container, position, std::move(frame), std::move(security));
 }
 
 std::span<const InterfaceRow> BrowserSite::Interfaces()
@@ -23,6 +27,7 @@ std::span<const InterfaceRow> BrowserSite::Interfaces()
         Row<BrowserSite, IOleInPlaceSite>(IID_IOleInPlaceSite),
         Row<BrowserSite, IDocHostUIHandler>(IID_IDocHostUIHandler),
         Row<BrowserSite, IOleCommandTarget>(IID_IOleCommandTarget),
+        Row<BrowserSite, IServiceProvider>(IID_IServiceProvider),
     };
     return kRows;
 }
@@ -119,6 +124,14 @@ STDMETHODIMP BrowserSite::Exec(const GUID* group, DWORD command, DWORD, VARIANT*
         V_BOOL(out) = VARIANT_TRUE;  // go on running the page's scripts
     }
     return S_OK;
+}
+
+STDMETHODIMP BrowserSite::QueryService(REFGUID service, REFIID iid, void** out)
+{
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (service != SID_SInternetSecurityManager) return E_NOINTERFACE;
+    return security_->QueryInterface(iid, out);
 }
 
 }  // namespace quillpost
