@@ -22,11 +22,8 @@ const VARIANT* At(const DISPPARAMS* params, UINT count, UINT position)
 std::wstring_view Text(const VARIANT* argument)
 {
     argument = Inner(argument);
-    if (!argument) return {};
-    BSTR text = nullptr;
-    if (V_VT(argument) == VT_BSTR) text = V_BSTR(argument);
-    if (V_VT(argument) == (VT_BSTR | VT_BYREF) && V_BSTRREF(argument)) text = *V_BSTRREF(argument);
-    return text ? std::wstring_view(text, SysStringLen(text)) : std::wstring_view();
+    if (!argument || V_VT(argument) != VT_BSTR || !V_BSTR(argument)) return {};
+    return {V_BSTR(argument), SysStringLen(V_BSTR(argument))};
 }
 
 VARIANT_BOOL* Flag(const VARIANT* argument)
@@ -39,9 +36,8 @@ VARIANT_BOOL* Flag(const VARIANT* argument)
 bool Boolean(const VARIANT* argument, bool otherwise)
 {
     argument = Inner(argument);
-    if (argument && V_VT(argument) == VT_BOOL) return V_BOOL(argument) != VARIANT_FALSE;
-    if (const VARIANT_BOOL* flag = Flag(argument)) return *flag != VARIANT_FALSE;
-    return otherwise;
+    if (!argument || V_VT(argument) != VT_BOOL) return otherwise;
+    return V_BOOL(argument) != VARIANT_FALSE;
 }
 
 }  // namespace quillpost::event_arguments

@@ -1,7 +1,7 @@
 // The arguments of an event fired through IDispatch::Invoke, read by their place in the event's
-// declaration. Invoke passes them last first, and a control may pass a value directly, by
-// reference, or in a variant passed by reference; whatever is not what the declaration says reads
-// as absent, so a call of another shape changes nothing.
+// declaration. Invoke passes them last first, and a control may pass a value directly or in a
+// variant passed by reference; whatever is not what the declaration says reads as absent, so a
+// call of another shape changes nothing.
 #pragma once
 
 #include <windows.h>
@@ -15,7 +15,7 @@ namespace quillpost::event_arguments {
 // arguments; nullptr when the call did not pass exactly those, unnamed.
 const VARIANT* At(const DISPPARAMS* params, UINT count, UINT position);
 
-// The text of a string argument; empty when there is none.
+// The text of a BSTR argument; empty when there is none.
 std::wstring_view Text(const VARIANT* argument);
 
 // The flag behind a VARIANT_BOOL passed by reference (an event's Cancel); nullptr when there is

@@ -7,12 +7,10 @@ namespace quillpost {
 HRESULT EventConnection::Connect(IUnknown* source, REFIID events, IUnknown* sink)
 {
     Disconnect();
-    if (!source || !sink) return E_POINTER;
     Microsoft::WRL::ComPtr<IConnectionPointContainer> container;
     if (HRESULT hr = source->QueryInterface(IID_PPV_ARGS(&container)); FAILED(hr)) return hr;
     Microsoft::WRL::ComPtr<IConnectionPoint> point;
     if (HRESULT hr = container->FindConnectionPoint(events, &point); FAILED(hr)) return hr;
-    if (!point) return E_UNEXPECTED;
     DWORD cookie = 0;
     if (HRESULT hr = point->Advise(sink, &cookie); FAILED(hr)) return hr;
     point_ = std::move(point);

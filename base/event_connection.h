@@ -15,8 +15,8 @@ public:
     EventConnection& operator=(const EventConnection&) = delete;
     ~EventConnection() { Disconnect(); }
 
-    // Advises `sink` to the connection point of `source` for `events`; any earlier connection
-    // goes first. On failure nothing stays connected.
+    // Advises `sink` to the connection point of `source` for `events` (neither may be null); any
+    // earlier connection goes first. On failure nothing stays connected.
     HRESULT Connect(IUnknown* source, REFIID events, IUnknown* sink);
     // Unadvises the sink, if it is connected; the source then lets go of it.
     void Disconnect();

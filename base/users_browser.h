@@ -10,7 +10,7 @@
 namespace quillpost {
 
 // Starts "Explorer" with `address` as its one quoted argument, written as
-// WriteWebAddressForCommandLine writes it, with the browser's window shown as usual. Only http:
+// AppendWebAddressForCommandLine writes it, with the browser's window shown as usual. Only http:
 // and https: addresses up to kLongestWebAddress characters are opened: any other is refused with
 // that function's error and nothing starts. Shell's errors otherwise; tells the user nothing.
 HRESULT OpenInUsersBrowser(std::wstring_view address);

@@ -15,19 +15,20 @@ namespace quillpost {
 // The longest address the browser control itself takes (INTERNET_MAX_URL_LENGTH without its NUL).
 inline constexpr std::size_t kLongestWebAddress = 2083;
 
-using WebAddressText = BoundedText<kLongestWebAddress + 1>;
+// A web address, or a command line that holds one: the address and a few characters around it.
+using WebAddressText = BoundedText<kLongestWebAddress + 16>;
 
 // Whether `address` is "http://" or "https://" (the scheme in any case) and then a host.
 bool IsWebAddress(std::wstring_view address);
 
-// The web address with every character that a command line or the shell program could read as
-// the end of the argument, an escape or a separator percent-encoded: blanks and control
-// characters, '"', '\' (the escape of the quote that closes the argument), ',' (which ends a
-// value of the shell program's own switches), and everything beyond ASCII as its UTF-8 bytes.
-// Every other character, '%' among them, stays as it is, so the browser gets the same address.
-// E_INVALIDARG when it is no web address or not text (a lone UTF-16 surrogate);
+// Appends the web address to `text` with every character that a command line or the shell
+// program could read as the end of the argument, an escape or a separator percent-encoded: blanks
+// and control characters, '"', '\' (the escape of the quote that closes the argument), ','
+// (which ends a value of the shell program's own switches), and everything beyond ASCII as its
+// UTF-8 bytes. Every other character, '%' among them, stays as it is, so the browser gets the
+// same address. E_INVALIDARG when it is no web address or not text (a lone UTF-16 surrogate);
 // HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE) when the written address would be longer than
-// kLongestWebAddress. `written` is empty on every failure.
-HRESULT WriteWebAddressForCommandLine(std::wstring_view address, WebAddressText& written);
+// kLongestWebAddress. On failure `text` may hold part of it, and is not to be used.
+HRESULT AppendWebAddressForCommandLine(std::wstring_view address, WebAddressText& text);
 
 }  // namespace quillpost

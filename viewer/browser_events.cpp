@@ -48,23 +48,20 @@ STDMETHODIMP BrowserEvents::GetTypeInfo(UINT, LCID, ITypeInfo** out)
     return DISP_E_BADINDEX;
 }
 
-STDMETHODIMP BrowserEvents::GetIDsOfNames(REFIID, LPOLESTR*, UINT names, LCID, DISPID* ids)
-{
-    for (UINT i = 0; ids && i < names; ++i) ids[i] = DISPID_UNKNOWN;
-    return DISP_E_UNKNOWNNAME;
-}
+STDMETHODIMP BrowserEvents::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
 
 STDMETHODIMP BrowserEvents::Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                                    UINT*)
 {
-    ModuleHold running;  // the control's call: taken before anything else
+    // No hold of its own, as for the site's calls: nothing here pumps messages or gives back a
+    // reference, and the control holds the sink, which keeps the module, for the call.
     switch (member) {
     case DISPID_BEFORENAVIGATE2:
         OnBeforeNavigate(params);
         break;
     case DISPID_NEWWINDOW2:
     case DISPID_NEWWINDOW3:
-        OnNewWindow(params, member);
+        OnNewWindow(params, member == DISPID_NEWWINDOW3);
         break;
     case DISPID_FILEDOWNLOAD:
         OnFileDownload(params);
@@ -83,16 +80,16 @@ void BrowserEvents::OnBeforeNavigate(const DISPPARAMS* params)
     const std::wstring_view address = Text(At(params, kCount, kAddress));
     lastNavigation_.Clear();
     if (!IsShownInViewer(address)) return Cancel(cancel);
-    if (IsWebAddress(address) && address.size() <= kLongestWebAddress) lastNavigation_ += address;
+    // Kept whole or not at all; what is no web address the user's browser will refuse to open.
+    if (address.size() <= kLongestWebAddress) lastNavigation_ += address;
 }
 
 // NewWindow3 comes first and carries the address; the control fires NewWindow2 after it only when
 // it was neither cancelled nor given a window, so a NewWindow2 comes alone from a control that
 // has no NewWindow3. It carries no address, and the last navigation is the page's own, not the new
 // window's (which the new window would request itself): it opens nothing.
-void BrowserEvents::OnNewWindow(const DISPPARAMS* params, DISPID member)
+void BrowserEvents::OnNewWindow(const DISPPARAMS* params, bool third)
 {
-    const bool third = member == DISPID_NEWWINDOW3;
     VARIANT_BOOL* cancel = third ? Flag(At(params, new_window3::kCount, new_window3::kCancel))
                                  : Flag(At(params, new_window2::kCount, new_window2::kCancel));
     if (!cancel) return;
@@ -111,8 +108,8 @@ void BrowserEvents::OnFileDownload(const DISPPARAMS* params)
     const bool isDocument = event_arguments::Boolean(At(params, kCount, kIsDocument), true);
     if (!cancel || isDocument) return;
     Cancel(cancel);
-    if (!lastNavigation_.Empty()) OpenInUsersBrowser(lastNavigation_.View());
-    lastNavigation_.Clear();  // one download, one start
+    OpenInUsersBrowser(lastNavigation_.View());  // refused, as any other, when it is no web address
+    lastNavigation_.Clear();                     // one download, one start
 }
 
 }  // namespace quillpost

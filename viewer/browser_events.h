@@ -31,7 +31,7 @@ public:
     // IDispatch: events are told by identifier alone; there is no type information.
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** out) override;
-    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT names, LCID, DISPID* ids) override;
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
     STDMETHODIMP Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                         UINT*) override;
 
@@ -39,11 +39,11 @@ private:
     ~BrowserEvents() override = default;
 
     void OnBeforeNavigate(const DISPPARAMS* params);
-    void OnNewWindow(const DISPPARAMS* params, DISPID member);
+    void OnNewWindow(const DISPPARAMS* params, bool third);
     void OnFileDownload(const DISPPARAMS* params);
 
-    // The web address of the last navigation the pane let through (FileDownload carries none);
-    // empty when that navigation was to anything else, or its download has been sent on.
+    // The address of the last navigation the pane let through (FileDownload carries none); empty
+    // when it was refused or too long, or its download has been sent on.
     WebAddressText lastNavigation_;
 };
 

@@ -4,19 +4,15 @@
 
 namespace quillpost {
 
-BrowserSite::BrowserSite(HWND container, const RECT& position, Microsoft::WRL::ComPtr<IOleInPlaceFrame> frame,
-                         Microsoft::WRL::ComPtr<PageSecurity> security)
-    : container_(container), position_(position), frame_(std::move(frame)), security_(std::move(security))
+BrowserSite::BrowserSite(HWND container, const RECT& position, Microsoft::WRL::ComPtr<IOleInPlaceFrame> frame)
+    : container_(container), position_(position), frame_(std::move(frame))
 {
 }
 
 HRESULT BrowserSite::Create(HWND container, const RECT& position, Microsoft::WRL::ComPtr<IOleInPlaceFrame> frame,
                             Microsoft::WRL::ComPtr<BrowserSite>* out)
 {
-    // Made with the site, so that no page is ever shown without it.
-    Microsoft::WRL::ComPtr<PageSecurity> security;
-    if (HRESULT hr = PageSecurity::Create(&security); FAILED(hr)) return hr;
-    return MakeComObject(*out, container, position, std::move(frame), std::move(security));
+    return MakeComObject(*out, container, position, std::move(frame));
 }
 
 std::span<const InterfaceRow> BrowserSite::Interfaces()
@@ -28,6 +24,9 @@ std::span<const InterfaceRow> BrowserSite::Interfaces()
         Row<BrowserSite, IDocHostUIHandler>(IID_IDocHostUIHandler),
         Row<BrowserSite, IOleCommandTarget>(IID_IOleCommandTarget),
         Row<BrowserSite, IServiceProvider>(IID_IServiceProvider),
+        // The security manager, a part of the site.
+        {&IID_IInternetSecurityManager,
+         [](void* site) -> IUnknown* { return &static_cast<BrowserSite*>(site)->security_; }},
     };
     return kRows;
 }
@@ -128,10 +127,10 @@ STDMETHODIMP BrowserSite::Exec(const GUID* group, DWORD command, DWORD, VARIANT*
 
 STDMETHODIMP BrowserSite::QueryService(REFGUID service, REFIID iid, void** out)
 {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (service != SID_SInternetSecurityManager) return E_NOINTERFACE;
-    return security_->QueryInterface(iid, out);
+    // The manager is the site's own part: the site's table answers for it.
+    if (service == SID_SInternetSecurityManager) return QueryInterface(iid, out);
+    if (out) *out = nullptr;
+    return E_NOINTERFACE;
 }
 
 }  // namespace quillpost

@@ -29,8 +29,7 @@ public:
     // Ambient properties, UI handler and the rest are optional: the control's defaults suit us.
     static std::span<const InterfaceRow> Interfaces();
 
-    BrowserSite(HWND container, const RECT& position, Microsoft::WRL::ComPtr<IOleInPlaceFrame> frame,
-                Microsoft::WRL::ComPtr<PageSecurity> security);
+    BrowserSite(HWND container, const RECT& position, Microsoft::WRL::ComPtr<IOleInPlaceFrame> frame);
 
     void SetPosition(const RECT& position) { position_ = position; }
 
@@ -82,8 +81,8 @@ public:
     STDMETHODIMP QueryStatus(const GUID*, ULONG, OLECMD*, OLECMDTEXT*) override { return OLECMDERR_E_UNKNOWNGROUP; }
     STDMETHODIMP Exec(const GUID* group, DWORD command, DWORD, VARIANT*, VARIANT* out) override;
 
-    // IServiceProvider: the viewer's security manager (SID_SInternetSecurityManager); no other
-    // service, so the control uses its own.
+    // IServiceProvider: the viewer's security manager (SID_SInternetSecurityManager), a part of
+    // the site; no other service, so the control uses its own.
     STDMETHODIMP QueryService(REFGUID service, REFIID iid, void** out) override;
 
 private:
@@ -92,7 +91,7 @@ private:
     HWND container_;
     RECT position_;
     Microsoft::WRL::ComPtr<IOleInPlaceFrame> frame_;
-    Microsoft::WRL::ComPtr<PageSecurity> security_;
+    PageSecurity security_{static_cast<IOleClientSite*>(this)};
 };
 
 }  // namespace quillpost

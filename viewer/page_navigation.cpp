@@ -6,19 +6,18 @@
 namespace quillpost {
 namespace {
 
+// The blank page whole, then the beginnings of script addresses and of the pages that Windows'
+// control shows its errors and cancelled navigations from.
 constexpr std::wstring_view kBlankPage = L"about:blank";
-// Windows' control shows its error and cancelled-navigation pages from these libraries.
-constexpr std::wstring_view kControlPages[] = {L"res://ieframe.dll/", L"res://shdoclc.dll/"};
-constexpr std::wstring_view kScript = L"javascript:";
+constexpr std::wstring_view kBeginnings[] = {L"javascript:", L"res://ieframe.dll/", L"res://shdoclc.dll/"};
 
 }  // namespace
 
 bool IsShownInViewer(std::wstring_view address)
 {
-    if (IsWebAddress(address) || ascii_case::Equals(address, kBlankPage) || ascii_case::StartsWith(address, kScript))
-        return true;
-    for (std::wstring_view prefix : kControlPages) {
-        if (ascii_case::StartsWith(address, prefix)) return true;
+    if (IsWebAddress(address) || ascii_case::Equals(address, kBlankPage)) return true;
+    for (std::wstring_view beginning : kBeginnings) {
+        if (ascii_case::StartsWith(address, beginning)) return true;
     }
     return false;
 }

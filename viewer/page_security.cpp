@@ -42,16 +42,6 @@ const RefusedActions* Refusal(DWORD action)
 
 }  // namespace
 
-HRESULT PageSecurity::Create(Microsoft::WRL::ComPtr<PageSecurity>* out) { return MakeComObject(*out); }
-
-std::span<const InterfaceRow> PageSecurity::Interfaces()
-{
-    static constexpr InterfaceRow kRows[] = {
-        Row<PageSecurity, IInternetSecurityManager>(IID_IInternetSecurityManager),
-    };
-    return kRows;
-}
-
 STDMETHODIMP PageSecurity::ProcessUrlAction(LPCWSTR, DWORD action, BYTE* policy, DWORD policySize, BYTE*, DWORD,
                                             DWORD, DWORD)
 {

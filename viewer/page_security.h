@@ -7,21 +7,21 @@
 
 #include <windows.h>
 #include <urlmon.h>
-#include <wrl/client.h>
-
-#include <span>
-
-#include "base/com_object.h"
 
 namespace quillpost {
 
-// Lent to the control, which may keep it as long as the page: it keeps the module.
-class PageSecurity final : public ComObject<PageSecurity, ModuleKeep, IInternetSecurityManager> {
+// A part of the object that owns it (the browser's site): it has no count, no hold on the module
+// and no identity of its own, but its owner's, which lives at least as long as the control holds
+// the manager and answers every QueryInterface, this interface among them.
+class PageSecurity final : public IInternetSecurityManager {
 public:
-    static HRESULT Create(Microsoft::WRL::ComPtr<PageSecurity>* out);
-    static std::span<const InterfaceRow> Interfaces();
+    explicit PageSecurity(IUnknown* owner) : owner_(owner) {}
+    PageSecurity(const PageSecurity&) = delete;
+    PageSecurity& operator=(const PageSecurity&) = delete;
 
-    PageSecurity() = default;
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override { return owner_->QueryInterface(iid, out); }
+    STDMETHODIMP_(ULONG) AddRef() override { return owner_->AddRef(); }
+    STDMETHODIMP_(ULONG) Release() override { return owner_->Release(); }
 
     // Refused actions: S_FALSE with their refusing policy written (URLPOLICY_DISALLOW, or
     // URLPOLICY_JAVA_PROHIBIT for Java's permissions), as the interface's contract has it for a
@@ -40,7 +40,7 @@ public:
     STDMETHODIMP GetZoneMappings(DWORD, IEnumString** out, DWORD) override;
 
 private:
-    ~PageSecurity() override = default;
+    IUnknown* owner_;
 };
 
 }  // namespace quillpost

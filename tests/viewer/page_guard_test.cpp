@@ -22,56 +22,58 @@ namespace {
 
 constexpr wchar_t kForumPage[] = L"http://forum.example/latest.php";
 
-VARIANT Value(VARTYPE type, void* reference)
+VARIANT Ref(VARTYPE type, void* target)
 {
     VARIANT value{};
-    V_VT(&value) = type;
-    V_BYREF(&value) = reference;
+    V_VT(&value) = type | VT_BYREF;
+    V_BYREF(&value) = target;
     return value;
 }
 
-// Each event fires as the control fires it: arguments last first, Cancel by reference.
-VARIANT_BOOL NewWindow3(const std::wstring& address)
+VARIANT Of(VARTYPE type, LONG value)
 {
-    Bstr url(address.c_str()), context(kForumPage);
+    VARIANT variant{};
+    V_VT(&variant) = type;
+    V_I4(&variant) = value;
+    return variant;
+}
+
+// Fires `member` as the control does, `arguments` in declaration order (Invoke takes them last
+// first) with Cancel by reference at `cancelAt`; what Cancel became.
+VARIANT_BOOL Fire(DISPID member, std::vector<VARIANT> arguments, std::size_t cancelAt)
+{
     VARIANT_BOOL cancel = VARIANT_FALSE;
-    IDispatch* window = nullptr;
-    VARIANT arguments[] = {Value(VT_BSTR, url.Get()), Value(VT_BSTR, context.Get()), Value(VT_I4, nullptr),
-                           Value(VT_BOOL | VT_BYREF, &cancel), Value(VT_DISPATCH | VT_BYREF, &window)};
-    V_I4(&arguments[2]) = 0x6;  // NWMF_USERINITED | NWMF_FIRST: a click
-    EXPECT_TRUE(FireEvent(DISPID_NEWWINDOW3, arguments, 5));
+    arguments[cancelAt] = Ref(VT_BOOL, &cancel);
+    std::reverse(arguments.begin(), arguments.end());
+    EXPECT_TRUE(FireEvent(member, arguments.data(), static_cast<UINT>(arguments.size())));
     return cancel;
 }
 
-VARIANT_BOOL NewWindow2()
+VARIANT_BOOL NewWindow3(const std::wstring& address)
 {
-    VARIANT_BOOL cancel = VARIANT_FALSE;
+    Bstr url(address.c_str()), context(kForumPage);
     IDispatch* window = nullptr;
-    VARIANT arguments[] = {Value(VT_BOOL | VT_BYREF, &cancel), Value(VT_DISPATCH | VT_BYREF, &window)};
-    EXPECT_TRUE(FireEvent(DISPID_NEWWINDOW2, arguments, 2));
-    return cancel;
+    VARIANT text{}, from{};
+    V_VT(&text) = V_VT(&from) = VT_BSTR;
+    V_BSTR(&text) = url.Get();
+    V_BSTR(&from) = context.Get();
+    // NWMF_USERINITED | NWMF_FIRST: a click.
+    return Fire(DISPID_NEWWINDOW3, {Ref(VT_DISPATCH, &window), {}, Of(VT_I4, 0x6), from, text}, 1);
 }
 
 VARIANT_BOOL BeforeNavigate(const std::wstring& address)
 {
     Bstr url(address.c_str());
-    VARIANT_BOOL cancel = VARIANT_FALSE;
-    VARIANT text = Value(VT_BSTR, url.Get()), empty{};
-    VARIANT arguments[] = {Value(VT_BOOL | VT_BYREF, &cancel), Value(VT_VARIANT | VT_BYREF, &empty),
-                           Value(VT_VARIANT | VT_BYREF, &empty), Value(VT_VARIANT | VT_BYREF, &empty),
-                           Value(VT_VARIANT | VT_BYREF, &empty), Value(VT_VARIANT | VT_BYREF, &text),
-                           Value(VT_DISPATCH, nullptr)};
-    EXPECT_TRUE(FireEvent(DISPID_BEFORENAVIGATE2, arguments, 7));
-    return cancel;
+    VARIANT text{}, empty{};
+    V_VT(&text) = VT_BSTR;
+    V_BSTR(&text) = url.Get();
+    const VARIANT none = Ref(VT_VARIANT, &empty);
+    return Fire(DISPID_BEFORENAVIGATE2, {Of(VT_DISPATCH, 0), Ref(VT_VARIANT, &text), none, none, none, none, {}}, 6);
 }
 
 VARIANT_BOOL FileDownload(bool activeDocument)
 {
-    VARIANT_BOOL cancel = VARIANT_FALSE;
-    VARIANT arguments[] = {Value(VT_BOOL | VT_BYREF, &cancel), Value(VT_BOOL, nullptr)};
-    V_BOOL(&arguments[1]) = activeDocument ? VARIANT_TRUE : VARIANT_FALSE;
-    EXPECT_TRUE(FireEvent(DISPID_FILEDOWNLOAD, arguments, 2));
-    return cancel;
+    return Fire(DISPID_FILEDOWNLOAD, {Of(VT_BOOL, activeDocument ? VARIANT_TRUE : VARIANT_FALSE), {}}, 1);
 }
 
 // The argument the started program got after "Explorer", as its C runtime reads it; the whole
@@ -102,7 +104,9 @@ std::vector<PageAddress> PageAddresses()
         {"quotes, blanks, switches", L"http://x.example/\" /select,C:\\Windows\\notepad.exe \"",
          L"http://x.example/%22%20/select%2CC:%5CWindows%5Cnotepad.exe%20%22", true},
         {"backslash before the closing quote", L"http://x.example/a\\", L"http://x.example/a%5C", true},
-        {"controls, beyond ASCII", L"http://x.example/\u00e9\t\U0001F600", L"http://x.example/%C3%A9%09%F0%9F%98%80", true},
+        {"controls, beyond ASCII", L"http://x.example/\u00e9\t\U0001F600", L"http://x.example/%C3%A9%09%F0%9F%98%80",
+         true},
+        {"a lone surrogate", L"http://x.example/\xD800", L"", true},
         {"2,083 characters", longest, longest, true},
         {"2,084 characters", longest + L"a", L"", true},
         {"10,000 characters", L"http://x.example/" + std::wstring(10000 - 17, L'a'), L"", true},
@@ -150,7 +154,8 @@ TEST_F(ViewerPage, NewWindowsAndDownloadsOpenOnlyWebAddressesOnceEachInTheUsersB
         EXPECT_EQ(VARIANT_TRUE, FileDownload(false));  // a download from that navigation
         if (!row.opened.empty()) expected.insert(expected.end(), 2, row.opened);
     }
-    EXPECT_EQ(VARIANT_TRUE, NewWindow2());  // no address: nothing to open
+    IDispatch* window = nullptr;  // NewWindow2 has no address: it opens nothing
+    EXPECT_EQ(VARIANT_TRUE, Fire(DISPID_NEWWINDOW2, {Ref(VT_DISPATCH, &window), {}}, 1));
     records.WaitFor(expected.size());
     PumpMessages(1000);  // nothing more comes
     std::vector<std::wstring> opened;
@@ -171,40 +176,25 @@ TEST_F(ViewerPage, TheSecurityManagerRefusesWhatWouldRunInTheMessengerAndLeavesT
     ASSERT_EQ(S_OK, StandInSite().As(&services));
     Microsoft::WRL::ComPtr<IInternetSecurityManager> security;
     ASSERT_EQ(S_OK, services->QueryService(SID_SInternetSecurityManager, IID_PPV_ARGS(&security)));
-    constexpr DWORD kUntouched = 0xFEEDFACE;
-    const struct {
-        DWORD action;
-        HRESULT answer;
-        DWORD policy;
-    } actions[] = {
-        {URLACTION_DOWNLOAD_SIGNED_ACTIVEX, S_FALSE, URLPOLICY_DISALLOW},
-        {URLACTION_DOWNLOAD_UNSIGNED_ACTIVEX, S_FALSE, URLPOLICY_DISALLOW},
-        {URLACTION_ACTIVEX_RUN, S_FALSE, URLPOLICY_DISALLOW},
-        {URLACTION_ACTIVEX_OVERRIDE_OBJECT_SAFETY, S_FALSE, URLPOLICY_DISALLOW},
-        {URLACTION_ACTIVEX_OVERRIDE_SCRIPT_SAFETY, S_FALSE, URLPOLICY_DISALLOW},
-        {URLACTION_ACTIVEX_CONFIRM_NOOBJECTSAFETY, S_FALSE, URLPOLICY_DISALLOW},
-        {URLACTION_ACTIVEX_SCRIPTLET_RUN, S_FALSE, URLPOLICY_DISALLOW},
-        {URLACTION_SCRIPT_OVERRIDE_SAFETY, S_FALSE, URLPOLICY_DISALLOW},
-        {URLACTION_SCRIPT_SAFE_ACTIVEX, S_FALSE, URLPOLICY_DISALLOW},
-        {URLACTION_SCRIPT_JAVA_USE, S_FALSE, URLPOLICY_DISALLOW},
-        {URLACTION_HTML_JAVA_RUN, S_FALSE, URLPOLICY_DISALLOW},
-        {URLACTION_JAVA_PERMISSIONS, S_FALSE, URLPOLICY_JAVA_PROHIBIT},
-        {URLACTION_BEHAVIOR_RUN, S_FALSE, URLPOLICY_DISALLOW},
-        {URLACTION_FEATURE_ZONE_ELEVATION, S_FALSE, URLPOLICY_DISALLOW},
-        // The zone's: scripts, forms, cookies, and what only reads the settings for ActiveX.
-        {URLACTION_SCRIPT_RUN, INET_E_DEFAULT_ACTION, kUntouched},
-        {URLACTION_HTML_SUBMIT_FORMS, INET_E_DEFAULT_ACTION, kUntouched},
-        {URLACTION_COOKIES, INET_E_DEFAULT_ACTION, kUntouched},
-        {URLACTION_CROSS_DOMAIN_DATA, INET_E_DEFAULT_ACTION, kUntouched},
-        {URLACTION_ACTIVEX_TREATASUNTRUSTED, INET_E_DEFAULT_ACTION, kUntouched},
-        {URLACTION_FEATURE_MIME_SNIFFING, INET_E_DEFAULT_ACTION, kUntouched},
+    const auto ask = [&](DWORD action) {
+        DWORD policy = 0xFEEDFACE;
+        const HRESULT answer = security->ProcessUrlAction(kForumPage, action, reinterpret_cast<BYTE*>(&policy),
+                                                          sizeof(policy), nullptr, 0, PUAF_DEFAULT, 0);
+        return std::make_pair(answer, policy);
     };
-    for (const auto& row : actions) {
-        DWORD policy = kUntouched;
-        EXPECT_EQ(row.answer, security->ProcessUrlAction(kForumPage, row.action, reinterpret_cast<BYTE*>(&policy),
-                                                         sizeof(policy), nullptr, 0, PUAF_DEFAULT, 0))
-            << std::hex << row.action;
-        EXPECT_EQ(row.policy, policy) << std::hex << row.action;
+    for (DWORD refused : {URLACTION_DOWNLOAD_SIGNED_ACTIVEX, URLACTION_DOWNLOAD_UNSIGNED_ACTIVEX, URLACTION_ACTIVEX_RUN,
+                          URLACTION_ACTIVEX_OVERRIDE_OBJECT_SAFETY, URLACTION_ACTIVEX_OVERRIDE_SCRIPT_SAFETY,
+                          URLACTION_ACTIVEX_CONFIRM_NOOBJECTSAFETY, URLACTION_ACTIVEX_SCRIPTLET_RUN,
+                          URLACTION_SCRIPT_OVERRIDE_SAFETY, URLACTION_SCRIPT_SAFE_ACTIVEX, URLACTION_SCRIPT_JAVA_USE,
+                          URLACTION_HTML_JAVA_RUN, URLACTION_BEHAVIOR_RUN, URLACTION_FEATURE_ZONE_ELEVATION}) {
+        EXPECT_EQ(std::make_pair(S_FALSE, DWORD{URLPOLICY_DISALLOW}), ask(refused)) << std::hex << refused;
+    }
+    EXPECT_EQ(std::make_pair(S_FALSE, DWORD{URLPOLICY_JAVA_PROHIBIT}), ask(URLACTION_JAVA_PERMISSIONS));
+    // The zone's: scripts, forms, cookies, and what only reads the settings of ActiveX.
+    for (DWORD zones : {URLACTION_SCRIPT_RUN, URLACTION_HTML_SUBMIT_FORMS, URLACTION_COOKIES,
+                        URLACTION_CROSS_DOMAIN_DATA, URLACTION_ACTIVEX_TREATASUNTRUSTED,
+                        URLACTION_FEATURE_MIME_SNIFFING}) {
+        EXPECT_EQ(std::make_pair(INET_E_DEFAULT_ACTION, DWORD{0xFEEDFACE}), ask(zones)) << std::hex << zones;
     }
     DWORD zone = 0;
     EXPECT_EQ(INET_E_DEFAULT_ACTION, security->MapUrlToZone(kForumPage, &zone, 0));

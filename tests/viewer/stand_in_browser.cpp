@@ -31,20 +31,16 @@ struct NavigateOnly : IDispatch {
 // event interface as the control asks.
 class EventPoint final : public IConnectionPoint {
 public:
-    EventPoint() = default;
     STDMETHODIMP QueryInterface(REFIID iid, void** out) override
     {
         *out = iid == IID_IUnknown || iid == IID_IConnectionPoint ? this : nullptr;
-        if (!*out) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
+        return *out ? (AddRef(), S_OK) : E_NOINTERFACE;
     }
     STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
     STDMETHODIMP_(ULONG) Release() override
     {
-        const ULONG left = --references_;
-        if (left == 0) delete this;
-        return left;
+        if (--references_ == 0) return delete this, 0;
+        return references_;
     }
     STDMETHODIMP GetConnectionInterface(IID* iid) override { return *iid = DIID_DWebBrowserEvents2, S_OK; }
     STDMETHODIMP GetConnectionPointContainer(IConnectionPointContainer**) override { return E_NOTIMPL; }
@@ -59,9 +55,7 @@ public:
     STDMETHODIMP Unadvise(DWORD cookie) override
     {
         if (cookie != 1 || !sink_) return CONNECT_E_NOCONNECTION;
-        sink_.Reset();
-        --g_standIn.sinks;
-        return S_OK;
+        return sink_.Reset(), --g_standIn.sinks, S_OK;
     }
     STDMETHODIMP EnumConnections(IEnumConnections**) override { return E_NOTIMPL; }
 
@@ -228,15 +222,12 @@ public:
         return events_.CopyTo(out);
     }
 
-    bool Fire(DISPID member, VARIANT* arguments, UINT count) { return events_->Fire(member, arguments, count); }
-    Microsoft::WRL::ComPtr<IOleClientSite> Site() const { return site_; }
-
     static StandInBrowser* g_inPlace;
+    Microsoft::WRL::ComPtr<EventPoint> events_;
+    Microsoft::WRL::ComPtr<IOleClientSite> site_;
 
 private:
     ULONG references_ = 1;
-    Microsoft::WRL::ComPtr<EventPoint> events_;
-    Microsoft::WRL::ComPtr<IOleClientSite> site_;
     Microsoft::WRL::ComPtr<IOleInPlaceSite> inPlace_;
     Microsoft::WRL::ComPtr<IOleInPlaceFrame> frame_;
     HWND window_ = nullptr;
@@ -282,12 +273,12 @@ HRESULT StandInRegistration::Register()
 
 bool FireEvent(DISPID member, VARIANT* arguments, UINT count)
 {
-    return StandInBrowser::g_inPlace && StandInBrowser::g_inPlace->Fire(member, arguments, count);
+    return StandInBrowser::g_inPlace && StandInBrowser::g_inPlace->events_->Fire(member, arguments, count);
 }
 
 Microsoft::WRL::ComPtr<IOleClientSite> StandInSite()
 {
-    return StandInBrowser::g_inPlace ? StandInBrowser::g_inPlace->Site() : nullptr;
+    return StandInBrowser::g_inPlace ? StandInBrowser::g_inPlace->site_ : nullptr;
 }
 
 }  // namespace quillpost::testing

@@ -1,8 +1,7 @@
-// A stand-in for the system's WebBrowser control, registered for its class while a test runs.
-// Wine's control never makes an object active and draws no page here, so the tests put this one in
-// its place: it does what a control does when it is put in place and given the focus, counts the
-// keys and navigations it gets, offers the connection point of the control's events, and fires
-// them as a page would make the control fire them.
+// A stand-in for the system's WebBrowser control, registered for its class while a test runs
+// (Wine's control never makes an object active and draws no page here): it does what a control
+// does in place and with the focus, counts keys and navigations, and fires the control's events
+// through the connection point it offers, as a page would make the control fire them.
 #pragma once
 
 #include <windows.h>
@@ -18,7 +17,7 @@ struct StandInSeen {
 // What the stand-ins of this process saw; a test clears it before it starts.
 extern StandInSeen g_standIn;
 
-// The stand-in registered for CLSID_WebBrowser in this apartment for the scope.
+// The stand-in registered for CLSID_WebBrowser in this apartment while the scope lasts.
 class StandInRegistration {
 public:
     StandInRegistration() = default;
