@@ -4,7 +4,7 @@
 
 #include "about/form2_layout.h"
 #include "about/links.h"
-#include "about/shell.h"
+#include "shell/shell.h"
 
 namespace quillpost {
 namespace {
@@ -26,7 +26,7 @@ void Form2::OnClick(const form::ControlRow& row)
     if (const about::LinkRow* link = LinkOf(row)) {
         // A failure is told to the user in a message box, whose modal loop may close this
         // window: nothing of it is touched afterwards.
-        about::ShellOrTell(Window(), link->commandLine, kLinkShowWindow);
+        ShellOrTell(Window(), link->commandLine, kLinkShowWindow);
     } else if (std::wstring_view(about::kCloseButton) == row.name) {
         PostMessageW(Window(), WM_CLOSE, 0, 0);
     }

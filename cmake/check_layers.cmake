@@ -14,6 +14,7 @@ cmake_minimum_required(VERSION 3.20)
 #   viewer  about   the two windows, side by side, unaware of each other
 #   forms       the window core both forms share: form window, control tables, DPI, keyboard,
 #               accessibility
+#   shell       web addresses and the user's browser, handed to the system shell (beside forms)
 #   core        the lifetime core: module holds, loader references, the COM object base, owners,
 #               per-thread instances, error text
 #
@@ -23,10 +24,11 @@ cmake_minimum_required(VERSION 3.20)
 # both trees (the system's and the compiler's headers) belong to no layer and are not checked.
 set(allowed_core core)
 set(allowed_forms core forms)
-set(allowed_viewer core forms viewer)
-set(allowed_about core forms about)
-set(allowed_plugin core forms viewer about plugin interface)
-set(allowed_component core forms viewer about plugin component interface)
+set(allowed_shell core shell)
+set(allowed_viewer core forms shell viewer)
+set(allowed_about core forms shell about)
+set(allowed_plugin core forms shell viewer about plugin interface)
+set(allowed_component core forms shell viewer about plugin component interface)
 set(allowed_host host)
 
 foreach(required LAYER WORK_DIR SOURCE_DIR BINARY_DIR)

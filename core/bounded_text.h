@@ -8,6 +8,12 @@
 
 namespace quillpost {
 
+namespace bounded_text_detail {
+// Appends what fits of `part` to `text` (`capacity` characters with its NUL, `length` of them
+// used) and ends it with a NUL; returns the new length. One copy for every capacity.
+std::size_t Append(wchar_t* text, std::size_t capacity, std::size_t length, std::wstring_view part);
+}  // namespace bounded_text_detail
+
 template <std::size_t Capacity>
 class BoundedText {
 public:
@@ -19,10 +25,7 @@ public:
     // What does not fit is cut off; the text stays NUL-terminated.
     BoundedText& operator+=(std::wstring_view part)
     {
-        const std::size_t count = std::min(part.size(), Capacity - 1 - length_);
-        std::copy_n(part.data(), count, text_ + length_);
-        length_ += count;
-        text_[length_] = L'\0';
+        length_ = bounded_text_detail::Append(text_, Capacity, length_, part);
         return *this;
     }
 

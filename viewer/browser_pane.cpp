@@ -38,6 +38,9 @@ HRESULT BrowserPane::Activate(HWND container, const RECT& position, HWND* window
     if (FAILED(hr)) return hr;
     // Without a client site the control accepts Navigate but requests nothing.
     if (hr = control_->SetClientSite(site_.Get()); FAILED(hr)) return hr;
+    // Before any page is asked for, so the first navigation is already seen.
+    if (hr = BrowserEvents::Create(&events_); FAILED(hr)) return hr;
+    if (hr = eventConnection_.Connect(control_.Get(), DIID_DWebBrowserEvents2, events_.Get()); FAILED(hr)) return hr;
     if (hr = StartFresh(control_.Get()); FAILED(hr)) return hr;
     RECT area = position;
     if (hr = control_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, site_.Get(), 0, container, &area); FAILED(hr))
@@ -97,6 +100,8 @@ bool BrowserPane::TranslateAccelerator(MSG& message)
 void BrowserPane::Close()
 {
     window_ = nullptr;
+    eventConnection_.Disconnect();
+    events_.Reset();
     if (control_) {
         Microsoft::WRL::ComPtr<IOleInPlaceObject> inPlace;
         if (SUCCEEDED(control_.As(&inPlace))) inPlace->InPlaceDeactivate();

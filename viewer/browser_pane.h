@@ -1,4 +1,5 @@
-// The system's WebBrowser control, hosted in place inside one of our windows.
+// The system's WebBrowser control, hosted in place inside one of our windows, with the viewer's
+// own handling of its events connected while it is open.
 #pragma once
 
 #include <windows.h>
@@ -7,6 +8,8 @@
 
 #include <string_view>
 
+#include "core/event_connection.h"
+#include "viewer/browser_events.h"
 #include "viewer/browser_frame.h"
 #include "viewer/browser_site.h"
 
@@ -19,8 +22,10 @@ public:
     BrowserPane& operator=(const BrowserPane&) = delete;
     ~BrowserPane() { Close(); }
 
-    // Creates the control with a fresh state (no page) and activates it in place over
-    // `position` of `container`; *window is the control's own window (nullptr on failure).
+    // Creates the control with a fresh state (no page), connects the viewer's handling of its
+    // events (a control that offers none fails: its pages would go unguarded) and activates it in
+    // place over `position` of `container`; *window is the control's own window (nullptr on
+    // failure).
     HRESULT Open(HWND container, const RECT& position, HWND* window);
 
     // Gives the control its new place in the container.
@@ -36,7 +41,8 @@ public:
     // true when the control has handled it, and the message must not be dispatched.
     bool TranslateAccelerator(MSG& message);
 
-    // Deactivates the control and lets go of it and of our site, so nothing of ours is held.
+    // Disconnects from the control's events, deactivates the control and lets go of it and of
+    // our site, so nothing of ours is held.
     void Close();
 
 private:
@@ -45,6 +51,8 @@ private:
     Microsoft::WRL::ComPtr<IOleObject> control_;
     Microsoft::WRL::ComPtr<BrowserSite> site_;
     Microsoft::WRL::ComPtr<BrowserFrame> frame_;
+    Microsoft::WRL::ComPtr<BrowserEvents> events_;
+    EventConnection eventConnection_;
     HWND container_ = nullptr;
     HWND window_ = nullptr;  // the control's
     RECT position_{};

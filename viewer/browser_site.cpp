@@ -23,6 +23,10 @@ std::span<const InterfaceRow> BrowserSite::Interfaces()
         Row<BrowserSite, IOleInPlaceSite>(IID_IOleInPlaceSite),
         Row<BrowserSite, IDocHostUIHandler>(IID_IDocHostUIHandler),
         Row<BrowserSite, IOleCommandTarget>(IID_IOleCommandTarget),
+        Row<BrowserSite, IServiceProvider>(IID_IServiceProvider),
+        // The security manager, a part of the site.
+        {&IID_IInternetSecurityManager,
+         [](void* site) -> IUnknown* { return &static_cast<BrowserSite*>(site)->security_; }},
     };
     return kRows;
 }
@@ -119,6 +123,14 @@ STDMETHODIMP BrowserSite::Exec(const GUID* group, DWORD command, DWORD, VARIANT*
         V_BOOL(out) = VARIANT_TRUE;  // go on running the page's scripts
     }
     return S_OK;
+}
+
+STDMETHODIMP BrowserSite::QueryService(REFGUID service, REFIID iid, void** out)
+{
+    // The manager is the site's own part: the site's table answers for it.
+    if (service == SID_SInternetSecurityManager) return QueryInterface(iid, out);
+    if (out) *out = nullptr;
+    return E_NOINTERFACE;
 }
 
 }  // namespace quillpost

@@ -1,23 +1,26 @@
 // The container side of the embedded browser: the client site and in-place site that an
-// OLE control needs before it will activate in our window and load pages, and the document host
-// that tells the page it is DPI-aware and keeps its script errors out of the host's sight.
+// OLE control needs before it will activate in our window and load pages, the document host
+// that tells the page it is DPI-aware and keeps its script errors out of the host's sight, and
+// the service provider through which the control finds the viewer's own security manager.
 #pragma once
 
 #include <windows.h>
 #include <docobj.h>
 #include <mshtmhst.h>
 #include <ole2.h>
+#include <servprov.h>
 #include <wrl/client.h>
 
 #include <span>
 
 #include "core/com_object.h"
+#include "viewer/page_security.h"
 
 namespace quillpost {
 
 // Lent to the control, which may call it after the window has gone: it keeps the module.
 class BrowserSite final : public ComObject<BrowserSite, ModuleKeep, IOleClientSite, IOleInPlaceSite,
-                                           IDocHostUIHandler, IOleCommandTarget> {
+                                           IDocHostUIHandler, IOleCommandTarget, IServiceProvider> {
 public:
     // `container` is the window the control lives in; `position` its rectangle there; `frame` the
     // frame the control is told of.
@@ -78,12 +81,17 @@ public:
     STDMETHODIMP QueryStatus(const GUID*, ULONG, OLECMD*, OLECMDTEXT*) override { return OLECMDERR_E_UNKNOWNGROUP; }
     STDMETHODIMP Exec(const GUID* group, DWORD command, DWORD, VARIANT*, VARIANT* out) override;
 
+    // IServiceProvider: the viewer's security manager (SID_SInternetSecurityManager), a part of
+    // the site; no other service, so the control uses its own.
+    STDMETHODIMP QueryService(REFGUID service, REFIID iid, void** out) override;
+
 private:
     ~BrowserSite() override = default;
 
     HWND container_;
     RECT position_;
     Microsoft::WRL::ComPtr<IOleInPlaceFrame> frame_;
+    PageSecurity security_{static_cast<IOleClientSite*>(this)};
 };
 
 }  // namespace quillpost

@@ -7,7 +7,7 @@
 #include <string>
 #include <thread>
 
-#include "about/shell.h"
+#include "shell/shell.h"
 #include "core/system_error.h"
 #include "explorer_records.h"
 #include "support/platform.h"
@@ -15,8 +15,8 @@
 namespace quillpost::testing {
 namespace {
 
-using about::FindProgram;
-using about::PathText;
+using quillpost::FindProgram;
+using quillpost::PathText;
 
 bool SamePath(const std::wstring& a, const std::wstring& b) { return lstrcmpiW(a.c_str(), b.c_str()) == 0; }
 bool SamePath(const std::wstring& a, const PathText& b) { return SamePath(a, std::wstring(b.View())); }
@@ -25,7 +25,7 @@ bool SamePath(const std::wstring& a, const PathText& b) { return SamePath(a, std
 std::vector<std::wstring> ProgramSearchFolders(const std::wstring& applicationFolder)
 {
     std::vector<std::wstring> folders;
-    EXPECT_EQ(S_FALSE, about::VisitProgramSearchFolders(applicationFolder, [&](const PathText& folder) {
+    EXPECT_EQ(S_FALSE, VisitProgramSearchFolders(applicationFolder, [&](const PathText& folder) {
                   folders.emplace_back(folder.View());
                   return false;
               }));
@@ -81,7 +81,7 @@ TEST(AboutShell, SearchesTheProgramFolderThenTheSystemAndNeverTheCurrentFolder)
     for (const std::wstring& folder : folders) EXPECT_FALSE(SamePath(planted.Folder(), folder));
     // A visitor that has found what it looked for ends the walk there.
     int visited = 0;
-    EXPECT_EQ(S_OK, about::VisitProgramSearchFolders(L"C:\\app", [&](const PathText&) { return ++visited == 2; }));
+    EXPECT_EQ(S_OK, VisitProgramSearchFolders(L"C:\\app", [&](const PathText&) { return ++visited == 2; }));
     EXPECT_EQ(2, visited);
 }
 
@@ -146,7 +146,7 @@ TEST(AboutShell, AMissingProgramIsFileNotFound)
                                      L"C:\\" + longName.substr(0, MAX_PATH - 6)}) {
         PathText program;
         EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), FindProgram(line, L"C:\\app", program)) << line.size();
-        EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), about::Shell(line, SW_SHOWMINIMIZED)) << line.size();
+        EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), Shell(line, SW_SHOWMINIMIZED)) << line.size();
     }
 }
 
@@ -154,7 +154,7 @@ TEST(AboutShell, StartsTheProgramWithTheWholeLineAndTheWindowStyle)
 {
     ExplorerRecords records;
     const std::wstring line = L"\"" + StandInBesideAboutTests() + L"\" http://x.example/a  b";
-    ASSERT_EQ(S_OK, about::Shell(line, SW_SHOWMINIMIZED));
+    ASSERT_EQ(S_OK, Shell(line, SW_SHOWMINIMIZED));
     const std::vector<LaunchRecord> started = records.WaitFor(1);
     ASSERT_EQ(1u, started.size());
     EXPECT_EQ(line, started[0].commandLine);
@@ -212,7 +212,7 @@ TEST(AboutShell, AProgramThatCannotStartIsToldInAMessageBoxAndTheCallerGoesOn)
     HRESULT hr = S_OK;
     std::wstring shown;
     MessageBoxCloser closer;
-    hr = about::ShellOrTell(nullptr, line, SW_SHOWMINIMIZED);
+    hr = ShellOrTell(nullptr, line, SW_SHOWMINIMIZED);
     closer.Stop();
     shown = closer.Text();
     EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), hr);

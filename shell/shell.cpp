@@ -1,14 +1,14 @@
-#include "about/shell.h"
+#include "shell/shell.h"
 
 #include <algorithm>
 #include <memory>
 #include <new>
 
-#include "about/path_text.h"
+#include "shell/path_text.h"
 #include "core/raii.h"
 #include "core/system_error.h"
 
-namespace quillpost::about {
+namespace quillpost {
 namespace {
 
 constexpr wchar_t kMessageCaption[] = L"Quill Post";
@@ -171,4 +171,4 @@ HRESULT ShellOrTell(HWND owner, std::wstring_view commandLine, int showWindow)
     return hr;
 }
 
-}  // namespace quillpost::about
+}  // namespace quillpost

@@ -1,11 +1,11 @@
-// The few things the link labels' program search needs to know about a path, read from its text
+// The few things the program search of shell/shell.h needs to know about a path, read from its text
 // alone. The system's path helpers would cost the host a library (and its dependencies) loaded
 // with the plug-in, for four lines of text handling on a path nobody else touches.
 #pragma once
 
 #include <string_view>
 
-namespace quillpost::about::path_text {
+namespace quillpost::path_text {
 
 // A full path: from a drive ("C:...") or from a root ("\...", "\\server\...").
 constexpr bool IsAbsolute(std::wstring_view path)
@@ -46,4 +46,4 @@ static_assert(FolderOf(L"C:\\Programs\\host.exe") == L"C:\\Programs" && FolderOf
 static_assert(FolderOf(L"host.exe").empty());
 static_assert(Unquoted(L"\"C:\\a b\"") == L"C:\\a b" && Unquoted(L"C:\\a") == L"C:\\a" && Unquoted(L"\"") == L"\"");
 
-}  // namespace quillpost::about::path_text
+}  // namespace quillpost::path_text

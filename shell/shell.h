@@ -1,9 +1,10 @@
-// Starting a command line with a window style, as the link labels do, without waiting for it.
+// Starting a command line with a window style, without waiting for it: the About window's links
+// and the viewer's pages that go to the user's own browser start their programs this way.
 //
-// A click runs this on the host's thread, so nothing here may end the host's process: paths live
-// in fixed buffers of MAX_PATH characters (a longer one is never searched), and the two texts of
-// unknown length (PATH and the writable copy of the command line) are allocated without throwing,
-// their failure answered with E_OUTOFMEMORY.
+// A click or a page's event runs this on the host's thread, so nothing here may end the host's
+// process: paths live in fixed buffers of MAX_PATH characters (a longer one is never searched),
+// and the two texts of unknown length (PATH and the writable copy of the command line) are
+// allocated without throwing, their failure answered with E_OUTOFMEMORY.
 #pragma once
 
 #include <windows.h>
@@ -13,7 +14,7 @@
 
 #include "core/bounded_text.h"
 
-namespace quillpost::about {
+namespace quillpost {
 
 using PathText = BoundedText<MAX_PATH>;
 
@@ -55,4 +56,4 @@ HRESULT Shell(std::wstring_view commandLine, int showWindow);
 // not be started and the system's reason, and returns the failure. Never ends the process.
 HRESULT ShellOrTell(HWND owner, std::wstring_view commandLine, int showWindow);
 
-}  // namespace quillpost::about
+}  // namespace quillpost

@@ -1,0 +1,41 @@
+// A stand-in for the system's WebBrowser control, registered for its class while a test runs
+// (Wine's control never makes an object active and draws no page here): it does what a control
+// does in place and with the focus, counts keys and navigations, and fires the control's events
+// through the connection point it offers, as a page would make the control fire them.
+#pragma once
+
+#include <windows.h>
+#include <ole2.h>
+#include <wrl/client.h>
+
+namespace quillpost::testing {
+
+struct StandInSeen {
+    int navigations = 0, tabs = 0, copies = 0, keysAtWindow = 0, alive = 0, sinks = 0;
+    HWND window = nullptr;
+};
+// What the stand-ins of this process saw; a test clears it before it starts.
+extern StandInSeen g_standIn;
+
+// The stand-in registered for CLSID_WebBrowser in this apartment while the scope lasts.
+class StandInRegistration {
+public:
+    StandInRegistration() = default;
+    StandInRegistration(const StandInRegistration&) = delete;
+    StandInRegistration& operator=(const StandInRegistration&) = delete;
+    ~StandInRegistration() { Revoke(); }
+    HRESULT Register();
+    void Revoke();
+
+private:
+    DWORD cookie_ = 0;
+};
+
+// Fires `member` with `arguments` (`count` of them, last first, as Invoke takes them) at every sink
+// advised to the stand-in now in place; false when none is.
+bool FireEvent(DISPID member, VARIANT* arguments, UINT count);
+
+// The client site the stand-in in place was given; nullptr when there is none.
+Microsoft::WRL::ComPtr<IOleClientSite> StandInSite();
+
+}  // namespace quillpost::testing

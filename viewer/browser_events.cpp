@@ -1,0 +1,115 @@
+#include "viewer/browser_events.h"
+
+#include <exdisp.h>
+#include <exdispid.h>
+
+#include "core/event_arguments.h"
+#include "shell/users_browser.h"
+#include "viewer/page_navigation.h"
+
+namespace quillpost {
+namespace {
+
+using event_arguments::At;
+using event_arguments::Flag;
+using event_arguments::Text;
+
+// Each event's declared argument count, and where its Cancel, address and document flag stand.
+namespace before_navigate { constexpr UINT kCount = 7, kAddress = 1, kCancel = 6; }
+namespace new_window3 { constexpr UINT kCount = 5, kCancel = 1, kAddress = 4; }
+namespace new_window2 { constexpr UINT kCount = 2, kCancel = 1; }
+namespace file_download { constexpr UINT kCount = 2, kIsDocument = 0, kCancel = 1; }
+
+void Cancel(VARIANT_BOOL* cancel) { *cancel = VARIANT_TRUE; }
+
+}  // namespace
+
+HRESULT BrowserEvents::Create(Microsoft::WRL::ComPtr<BrowserEvents>* out) { return MakeComObject(*out); }
+
+std::span<const InterfaceRow> BrowserEvents::Interfaces()
+{
+    static constexpr InterfaceRow kRows[] = {
+        Row<BrowserEvents, IDispatch>(IID_IDispatch),
+        Row<BrowserEvents, IDispatch>(DIID_DWebBrowserEvents2),
+    };
+    return kRows;
+}
+
+STDMETHODIMP BrowserEvents::GetTypeInfoCount(UINT* count)
+{
+    if (!count) return E_POINTER;
+    *count = 0;
+    return S_OK;
+}
+
+STDMETHODIMP BrowserEvents::GetTypeInfo(UINT, LCID, ITypeInfo** out)
+{
+    if (out) *out = nullptr;
+    return DISP_E_BADINDEX;
+}
+
+STDMETHODIMP BrowserEvents::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) { return E_NOTIMPL; }
+
+STDMETHODIMP BrowserEvents::Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
+                                   UINT*)
+{
+    // No hold of its own, as for the site's calls: nothing here pumps messages or gives back a
+    // reference, and the control holds the sink, which keeps the module, for the call.
+    switch (member) {
+    case DISPID_BEFORENAVIGATE2:
+        OnBeforeNavigate(params);
+        break;
+    case DISPID_NEWWINDOW2:
+    case DISPID_NEWWINDOW3:
+        OnNewWindow(params, member == DISPID_NEWWINDOW3);
+        break;
+    case DISPID_FILEDOWNLOAD:
+        OnFileDownload(params);
+        break;
+    default:
+        break;  // the control's own behaviour
+    }
+    return S_OK;
+}
+
+void BrowserEvents::OnBeforeNavigate(const DISPPARAMS* params)
+{
+    using namespace before_navigate;
+    VARIANT_BOOL* cancel = Flag(At(params, kCount, kCancel));
+    if (!cancel) return;
+    const std::wstring_view address = Text(At(params, kCount, kAddress));
+    lastNavigation_.Clear();
+    if (!IsShownInViewer(address)) return Cancel(cancel);
+    // Kept whole or not at all; what is no web address the user's browser will refuse to open.
+    if (address.size() <= kLongestWebAddress) lastNavigation_ += address;
+}
+
+// NewWindow3 comes first and carries the address; the control fires NewWindow2 after it only when
+// it was neither cancelled nor given a window, so a NewWindow2 comes alone from a control that
+// has no NewWindow3. It carries no address, and the last navigation is the page's own, not the new
+// window's (which the new window would request itself): it opens nothing.
+void BrowserEvents::OnNewWindow(const DISPPARAMS* params, bool third)
+{
+    VARIANT_BOOL* cancel = third ? Flag(At(params, new_window3::kCount, new_window3::kCancel))
+                                 : Flag(At(params, new_window2::kCount, new_window2::kCancel));
+    if (!cancel) return;
+    Cancel(cancel);
+    // Refused, and nothing starts, for anything but an http: or https: address of a sane length.
+    if (third) OpenInUsersBrowser(Text(At(params, new_window3::kCount, new_window3::kAddress)));
+}
+
+// The control fires FileDownload for every document it is about to show, with ActiveDocument
+// true: that is the page itself, which must go on, or the pane stays blank.
+void BrowserEvents::OnFileDownload(const DISPPARAMS* params)
+{
+    using namespace file_download;
+    VARIANT_BOOL* cancel = Flag(At(params, kCount, kCancel));
+    // A call of another shape is taken for a document: the page must never be stopped by mistake.
+    const bool isDocument = event_arguments::Boolean(At(params, kCount, kIsDocument), true);
+    if (!cancel || isDocument) return;
+    Cancel(cancel);
+    OpenInUsersBrowser(lastNavigation_.View());  // refused, as any other, when it is no web address
+    lastNavigation_.Clear();                     // one download, one start
+}
+
+}  // namespace quillpost

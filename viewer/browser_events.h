@@ -1,0 +1,50 @@
+// What the viewer does with the browser control's events (DWebBrowserEvents2), so that nothing a
+// page asks for leaves the pane except through the user's own browser:
+//  - a new window (NewWindow3, or NewWindow2 where the control has no NewWindow3) is cancelled;
+//    its address, when it is http: or https:, opens in the user's browser, once;
+//  - a download (FileDownload of anything but a document to show) is cancelled, and the address
+//    of the navigation that led to it opens in the user's browser, which saves the file;
+//  - a navigation of the pane (BeforeNavigate2) to anything IsShownInViewer refuses is cancelled.
+// Every other event, and links followed in the same window, go on as the control does them.
+#pragma once
+
+#include <windows.h>
+#include <oaidl.h>
+#include <wrl/client.h>
+
+#include <span>
+
+#include "core/com_object.h"
+#include "shell/web_address.h"
+
+namespace quillpost {
+
+// Lent to the control while the viewer is loaded: it keeps the module.
+class BrowserEvents final : public ComObject<BrowserEvents, ModuleKeep, IDispatch> {
+public:
+    static HRESULT Create(Microsoft::WRL::ComPtr<BrowserEvents>* out);
+    // IDispatch, and the event interface itself, which the control may ask for first.
+    static std::span<const InterfaceRow> Interfaces();
+
+    BrowserEvents() = default;
+
+    // IDispatch: events are told by identifier alone; there is no type information.
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override;
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** out) override;
+    STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override;
+    STDMETHODIMP Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
+                        UINT*) override;
+
+private:
+    ~BrowserEvents() override = default;
+
+    void OnBeforeNavigate(const DISPPARAMS* params);
+    void OnNewWindow(const DISPPARAMS* params, bool third);
+    void OnFileDownload(const DISPPARAMS* params);
+
+    // The address of the last navigation the pane let through (FileDownload carries none); empty
+    // when it was refused or too long, or its download has been sent on.
+    WebAddressText lastNavigation_;
+};
+
+}  // namespace quillpost
