@@ -15,6 +15,11 @@
 #   set_property(TARGET <program> APPEND PROPERTY QUILLPOST_SEPARATE_SUITES <Suite>)
 # A single test that leaves its process changed for good is named the same way, as Suite.Test.
 #
+# Tests that CI runs and the everyday loop leaves out (the slow rows of a matrix, repeats of what a
+# cheaper test already shows) are named by GoogleTest patterns; they run in a process of their own,
+# as <run>.ci, whose entries have the label ci:
+#   set_property(TARGET <program> APPEND PROPERTY QUILLPOST_CI_ONLY_TESTS Suite.Test Other.*)
+#
 # The tests of a program are listed when CTest starts (the program's --gtest_list_tests, run
 # again only when the program is newer than the list), so nothing runs under Wine at build time.
 # `ctest -R Suite.Test` pulls in the program's run as the fixture it needs.
@@ -52,6 +57,7 @@ set(group_results [==[${results}]==])
 set(group_timeout [==[${arg_TIMEOUT}]==])
 set(group_properties [==[${arg_PROPERTIES}]==])
 set(group_separate_suites [==[$<TARGET_PROPERTY:${target},QUILLPOST_SEPARATE_SUITES>]==])
+set(group_ci_only [==[$<TARGET_PROPERTY:${target},QUILLPOST_CI_ONLY_TESTS>]==])
 set(group_cmake [==[${CMAKE_COMMAND}]==])
 set(group_script [==[${QUILLPOST_GROUPED_TESTS_DIR}/run_test_group.cmake]==])
 include([==[${QUILLPOST_GROUPED_TESTS_DIR}/list_test_group.cmake]==])

@@ -45,9 +45,9 @@ endforeach()
 # The emulator may be a program and its arguments; "|" keeps them one argument here.
 string(REPLACE ";" "|" emulator_arg "${group_emulator}")
 
-# declare_run(NAME FILTER TESTS...): the entry that runs the program once with the GoogleTest
-# filter, the entry that checks how it ended, and one entry per test of that run.
-function(declare_run name filter)
+# declare_run(NAME FILTER LABELS TESTS...): the entry that runs the program once with the GoogleTest
+# filter, the entry that checks how it ended, and one entry per test of that run, all with LABELS.
+function(declare_run name filter labels)
   set(run_args -DGROUP_PROGRAM=${group_program} -DGROUP_RESULTS=${group_results}/${name}
                -DGROUP_TIMEOUT=${group_timeout})
   add_test(${name} "${group_cmake}" -DMODE=run ${run_args} "-DGROUP_EMULATOR=${emulator_arg}"
@@ -60,6 +60,9 @@ function(declare_run name filter)
 
   add_test(${name}.exit "${group_cmake}" -DMODE=exit ${run_args} -P "${group_script}")
   set_tests_properties(${name}.exit PROPERTIES FIXTURES_CLEANUP ${name}_ran TIMEOUT 60)
+  if(labels)
+    set_tests_properties(${name} ${name}.exit PROPERTIES LABELS "${labels}")
+  endif()
 
   foreach(test IN LISTS ARGN)
     add_test(${test} "${group_cmake}" -DMODE=test ${run_args} -DTEST=${test} -P "${group_script}")
@@ -68,7 +71,51 @@ function(declare_run name filter)
     if(test MATCHES "(^|\\.|/)DISABLED_")
       set_tests_properties(${test} PROPERTIES DISABLED ON)
     endif()
+    if(labels)
+      set_tests_properties(${test} PROPERTIES LABELS "${labels}")
+    endif()
   endforeach()
+endfunction()
+
+# True when TEST matches one of the program's CI-only patterns (GoogleTest's * and ?).
+function(is_ci_only test out)
+  set(${out} FALSE PARENT_SCOPE)
+  foreach(pattern IN LISTS group_ci_only)
+    string(REPLACE "." "\\." pattern "${pattern}")
+    string(REPLACE "*" ".*" pattern "${pattern}")
+    string(REPLACE "?" "." pattern "${pattern}")
+    if(test MATCHES "^${pattern}$")
+      set(${out} TRUE PARENT_SCOPE)
+    endif()
+  endforeach()
+endfunction()
+
+# declare_runs(NAME POSITIVE NEGATIVE TESTS...): the run of TESTS, whose GoogleTest filter is
+# POSITIVE (empty: every test) less the list NEGATIVE. Its CI-only tests run apart, as NAME.ci with
+# the label ci, which the everyday loop leaves out (scripts/test.sh).
+function(declare_runs name positive negative)
+  set(quick "")
+  set(ci "")
+  foreach(test IN LISTS ARGN)
+    is_ci_only("${test}" ci_only)
+    if(ci_only)
+      list(APPEND ci "${test}")
+    else()
+      list(APPEND quick "${test}")
+    endif()
+  endforeach()
+  if(ci)
+    string(JOIN ":" ci_filter ${ci})
+    declare_run(${name}.ci "${ci_filter}" ci ${ci})
+    list(APPEND negative ${ci})
+  endif()
+  if(quick OR NOT ci)
+    string(JOIN ":" filter ${negative})
+    if(filter)
+      set(filter "-${filter}")
+    endif()
+    declare_run(${name} "${positive}${filter}" "" ${quick})
+  endif()
 endfunction()
 
 # Suites (or single tests, as Suite.Test) that need a process of their own run apart; the
@@ -89,12 +136,8 @@ foreach(apart IN LISTS group_separate_suites)
   endforeach()
   if(apart_tests)
     list(REMOVE_ITEM main_tests ${apart_tests})
-    declare_run(${group_name}.${apart} "${filter}" ${apart_tests})
-    string(APPEND excluded ":${filter}")
+    declare_runs(${group_name}.${apart} "${filter}" "" ${apart_tests})
+    list(APPEND excluded "${filter}")
   endif()
 endforeach()
-if(excluded)
-  string(SUBSTRING "${excluded}" 1 -1 excluded)
-  set(excluded "-${excluded}")
-endif()
-declare_run(${group_name} "${excluded}" ${main_tests})
+declare_runs(${group_name} "" "${excluded}" ${main_tests})
