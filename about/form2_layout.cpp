@@ -37,7 +37,7 @@ constexpr LinkRow kLinks[] = {
 
 }  // namespace
 
-const form::FormRow kForm2{L"About", L"QuillpostAbout", form::FormFrame::Sizable, 3735, 2085};
+const form::FormRow kForm2{L"About", L"QuillpostAbout", form::FormFrame::Sizable, 3735, 2085, form::FormKeys::Dialog};
 
 std::span<const form::ControlRow> Form2Controls() { return kControls; }
 std::span<const LinkRow> Form2Links() { return kLinks; }

@@ -105,9 +105,11 @@ private:
 namespace raii_detail {
 inline void CloseKernelHandle(HANDLE handle) { CloseHandle(handle); }
 inline void DeleteGdiObject(HGDIOBJ object) { DeleteObject(object); }
+inline void Unhook(HHOOK hook) { UnhookWindowsHookEx(hook); }
 }  // namespace raii_detail
 
 using UniqueHandle = UniqueOwner<HANDLE, raii_detail::CloseKernelHandle>;
+using UniqueHook = UniqueOwner<HHOOK, raii_detail::Unhook>;
 template <typename Handle>
 using UniqueGdiObject = UniqueOwner<Handle, raii_detail::DeleteGdiObject>;
 using UniqueBitmap = UniqueGdiObject<HBITMAP>;

@@ -405,7 +405,7 @@ STDMETHODIMP FormAccessible::accDoDefaultAction(VARIANT child)
     if (element.button) {
         posted = PostMessageW(form_, WM_SYSCOMMAND, element.button->command, 0);
     } else if (row_ != form::kOnForm) {
-        posted = PostMessageW(form_, WM_COMMAND, MAKEWPARAM(row_ + 1, STN_CLICKED),
+        posted = PostMessageW(form_, WM_COMMAND, MAKEWPARAM(form::ControlId(row_), STN_CLICKED),
                               reinterpret_cast<LPARAM>(element.window));
     } else {
         return DISP_E_MEMBERNOTFOUND;

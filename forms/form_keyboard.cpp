@@ -1,8 +1,12 @@
-// The keyboard in a form. The host's message loop does no dialog navigation, so the controls that
-// can hold the focus answer Tab, Escape, Enter and Space themselves, and a link label that has
-// the focus draws the system's focus cue.
+// The keyboard in a form. The host's message loop calls no IsDialogMessage, so a form that takes
+// dialog keys (the About window) has a message hook of its thread offer each key to the dialog
+// manager: it moves the focus on Tab, Shift+Tab and the arrows (WM_NEXTDLGCTL, which a dialog's
+// procedure would answer and the form answers itself) and turns Escape into IDCANCEL. The push
+// button and the link labels take Enter themselves and act on its first press only; a link label
+// answers Space as a click, and draws the system's focus cue while it has the focus.
 #include "forms/form_window.h"
 
+#include "core/entry_points.h"
 #include "forms/gdi_object.h"
 #include "core/module.h"
 
@@ -58,23 +62,26 @@ bool FormWindow::PassFocusOn()
     return true;
 }
 
+// Tab and Shift+Tab from the dialog manager (WM_NEXTDLGCTL, which a dialog's own procedure would
+// answer): the next tab stop in the order above, or the control it names.
+void FormWindow::MoveFocus(WPARAM wParam, LPARAM lParam)
+{
+    const HWND named = LOWORD(lParam) ? reinterpret_cast<HWND>(wParam) : nullptr;
+    const int focused = form::RowOfControlId(GetDlgCtrlID(named ? named : GetFocus()));
+    int rows[form::kMaxControls];
+    const int count = TabStops(rows);
+    int at = 0;
+    while (at < count && rows[at] != focused) ++at;
+    if (at == count) return;
+    const int next = named ? focused : rows[(at + (wParam ? count - 1 : 1)) % count];
+    FocusControl(controls_[next], controlWindows_[next]);
+}
+
+// Enter and Space on a control that holds the focus, which asks the dialog manager for them.
 bool FormWindow::OnControlKey(HWND control, int row, WPARAM key, LPARAM keyData)
 {
     const ControlKind kind = controls_[row].kind;
     switch (key) {
-    case VK_TAB: {
-        int rows[form::kMaxControls];
-        const int count = TabStops(rows);
-        int at = 0;
-        while (at < count && rows[at] != row) ++at;
-        if (at == count) return false;
-        const int next = rows[(at + (GetKeyState(VK_SHIFT) < 0 ? count - 1 : 1)) % count];
-        FocusControl(controls_[next], controlWindows_[next]);
-        return true;
-    }
-    case VK_ESCAPE:
-        PostMessageW(window_, WM_CLOSE, 0, 0);
-        return true;
     case VK_RETURN:
         if (kind == ControlKind::PushButton) {
             if (FirstPress(keyData)) SendMessageW(control, BM_CLICK, 0, 0);  // as a held Space clicks once
@@ -85,11 +92,41 @@ bool FormWindow::OnControlKey(HWND control, int row, WPARAM key, LPARAM keyData)
         if (kind != ControlKind::Label) return false;  // a push button presses itself on Space
         // Exactly what the label sends for a click.
         if (FirstPress(keyData))
-            SendMessageW(window_, WM_COMMAND, MAKEWPARAM(row + 1, STN_CLICKED), reinterpret_cast<LPARAM>(control));
+            SendMessageW(window_, WM_COMMAND, MAKEWPARAM(form::ControlId(row), STN_CLICKED),
+                         reinterpret_cast<LPARAM>(control));
         return true;
     default:
         return false;
     }
+}
+
+FormWindow* FormWindow::FromWindow(HWND window)
+{
+    if (!window || GetClassLongPtrW(window, GCLP_WNDPROC) !=
+                       reinterpret_cast<ULONG_PTR>(&entry::WindowProcedure<&FormWindow::WindowProc>))
+        return nullptr;
+    return reinterpret_cast<FormWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+void FormWindow::TakeDialogKeys()
+{
+    if (form_.keys != form::FormKeys::Dialog || dialogKeys_) return;
+    // Without the hook the form still answers the mouse and its controls' own keys.
+    dialogKeys_.Reset(entry::HookThisThread<&FormWindow::DialogKeys>(WH_GETMESSAGE));
+}
+
+// Entered under the module's hold: the dialog manager may close the form, and so remove this hook.
+LRESULT FormWindow::DialogKeys(int code, WPARAM wParam, LPARAM lParam)
+{
+    auto* message = reinterpret_cast<MSG*>(lParam);
+    // Only a message taken off the queue: one that is merely looked at is seen again when taken.
+    if (code == HC_ACTION && wParam == PM_REMOVE && message->message >= WM_KEYFIRST && message->message <= WM_KEYLAST) {
+        const HWND root = GetAncestor(message->hwnd, GA_ROOT);
+        const FormWindow* form = FromWindow(root);
+        if (form && form->form_.keys == form::FormKeys::Dialog && IsDialogMessageW(root, message))
+            message->message = WM_NULL;  // handled: nothing left to dispatch
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
 LRESULT FormWindow::ControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam)
@@ -97,11 +134,16 @@ LRESULT FormWindow::ControlProc(HWND control, UINT message, WPARAM wParam, LPARA
     const auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(control, GWLP_USERDATA));
     const HWND root = GetAncestor(control, GA_ROOT);
     auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(root, GWLP_USERDATA));
-    const int row = GetDlgCtrlID(control) - 1;
+    const int row = form::RowOfControlId(GetDlgCtrlID(control));
     if (!self || self->window_ != root || row < 0 || row >= static_cast<int>(self->controls_.size()))
         return CallWindowProcW(original, control, message, wParam, lParam);
     const bool link = self->controls_[row].kind == ControlKind::Label;  // the only labels that hold the focus
     switch (message) {
+    case WM_GETDLGCODE:
+        // Enter goes to the control itself, which acts on its first press only.
+        if (const auto* key = reinterpret_cast<const MSG*>(lParam); key && key->message == WM_KEYDOWN && key->wParam == VK_RETURN)
+            return CallWindowProcW(original, control, message, wParam, lParam) | DLGC_WANTMESSAGE;
+        break;
     case WM_KEYDOWN:
         if (self->OnControlKey(control, row, wParam, lParam)) return 0;
         break;

@@ -48,12 +48,26 @@ enum class FormFrame {
     Sizable,     // title bar, sizing border, minimize and maximize boxes
 };
 
+// Who moves the focus among the form's controls: the page it hosts (the viewer), or the system's
+// dialog manager (Tab, Shift+Tab, arrows, Escape), called from a message hook of the form's thread.
+enum class FormKeys {
+    Own,
+    Dialog,
+};
+
 struct FormRow {
     const wchar_t* caption;
     const wchar_t* className;
     FormFrame frame;
     int clientWidth, clientHeight;  // twips
+    FormKeys keys = FormKeys::Own;
 };
+
+// A control's identifier: its row, past the dialog manager's own (IDOK, IDCANCEL, ...), so that
+// Escape's IDCANCEL names no control.
+inline constexpr int kFirstControlId = 100;
+constexpr int ControlId(int row) { return kFirstControlId + row; }
+constexpr int RowOfControlId(int id) { return id - kFirstControlId; }
 
 // Every control of both forms writes in "MS Sans Serif" 8.25 pt, regular, character set 0.
 struct FontRow {

@@ -18,18 +18,6 @@ constexpr DWORD kSizableStyle = WS_OVERLAPPEDWINDOW;
 
 HRESULT LastError() { return HRESULT_FROM_WIN32(GetLastError()); }
 
-HFONT CreateFormFont(bool underlined, int dpi)
-{
-    LOGFONTW font{};
-    font.lfHeight = -MulDiv(form::kFormFont.hundredthsOfPoint, dpi, 72 * 100);
-    font.lfWeight = form::kFormFont.weight;
-    font.lfUnderline = underlined;
-    font.lfCharSet = form::kFormFont.charSet;
-    font.lfPitchAndFamily = DEFAULT_PITCH | FF_SWISS;
-    lstrcpynW(font.lfFaceName, form::kFormFont.face, LF_FACESIZE);
-    return CreateFontIndirectW(&font);
-}
-
 // Sizes the frame so that the client area is exactly `client`, whatever the frame's metrics.
 void FitClientArea(HWND window, SIZE client)
 {
@@ -40,31 +28,6 @@ void FitClientArea(HWND window, SIZE client)
     const int width = frame.right - frame.left + client.cx - inner.right;
     const int height = frame.bottom - frame.top + client.cy - inner.bottom;
     SetWindowPos(window, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-// Stacks the controls of one parent in `order`, top first. Only those out of place move, from
-// the bottom up: so the labels move rather than the browser, which lays itself out again when
-// it is moved.
-void StackInOrder(std::span<const HWND> order)
-{
-    HWND below = nullptr;
-    for (auto control = order.rbegin(); control != order.rend(); ++control) {
-        if (GetWindow(*control, GW_HWNDNEXT) != below) {
-            HWND above = below ? GetWindow(below, GW_HWNDPREV) : nullptr;
-            HWND insertAfter = !below ? HWND_BOTTOM : above ? above : HWND_TOP;
-            SetWindowPos(*control, insertAfter, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-        }
-        below = *control;
-    }
-}
-
-DWORD StandardStyle(const ControlRow& row, bool link)
-{
-    // Clipping siblings lets the stacking order decide what shows where controls overlap.
-    constexpr DWORD kCommon = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS;
-    if (row.kind == ControlKind::PushButton) return kCommon | WS_TABSTOP | BS_PUSHBUTTON;
-    // A label that answers no click lets the mouse through to what lies under it.
-    return kCommon | SS_LEFT | SS_NOPREFIX | (link ? SS_NOTIFY | WS_TABSTOP : 0);
 }
 
 }  // namespace
@@ -125,12 +88,6 @@ HRESULT FormWindow::Fail(HRESULT hr, std::wstring_view rest, std::wstring_view n
     return hr;
 }
 
-HRESULT FormWindow::CreateFormControl(const ControlRow& row, HWND, HWND* created)
-{
-    *created = nullptr;
-    return Fail(E_NOTIMPL, L" cannot create its control ", row.name);
-}
-
 HRESULT FormWindow::Load()
 {
     stage_ = Stage::Loading;
@@ -148,6 +105,7 @@ HRESULT FormWindow::Load()
         return hr;
     }
     stage_ = Stage::Loaded;
+    TakeDialogKeys();
     if (closeAsked_) PostMessageW(window_, WM_CLOSE, 0, 0);
     return S_OK;
 }
@@ -167,23 +125,6 @@ HRESULT FormWindow::Build()
         if (HRESULT hr = CreateControls(); FAILED(hr)) return hr;
     }
     if (!window_) return Fail(E_ABORT, L" was destroyed while it loaded");
-    return S_OK;
-}
-
-HRESULT FormWindow::CreateFonts()
-{
-    UniqueFont regular(CreateFormFont(false, dpi_)), underlined(CreateFormFont(true, dpi_));
-    if (!regular || !underlined) return Fail(E_OUTOFMEMORY, L"'s font could not be created");
-    // Controls that wrote in the old fonts take the new ones before those go.
-    for (size_t index = 0; index < controls_.size(); ++index) {
-        const ControlRow& row = controls_[index];
-        if (!controlWindows_[index] || (row.kind != ControlKind::Label && row.kind != ControlKind::PushButton))
-            continue;
-        const HFONT font = row.underlined ? underlined.Get() : regular.Get();
-        SendMessageW(controlWindows_[index], WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    }
-    regularFont_.Reset(regular.Release());
-    underlinedFont_.Reset(underlined.Release());
     return S_OK;
 }
 
@@ -210,74 +151,6 @@ HRESULT FormWindow::CreateFrame()
     return S_OK;
 }
 
-HRESULT FormWindow::CreateControls()
-{
-    std::fill(std::begin(controlWindows_), std::end(controlWindows_), nullptr);
-    focusRow_ = -1;
-    for (size_t index = 0; index < controls_.size(); ++index) {
-        const ControlRow& row = controls_[index];
-        HWND parent = row.parent == form::kOnForm ? window_ : controlWindows_[row.parent];
-        if (!parent) return Fail(E_ABORT, L" was destroyed while it loaded");
-        HWND created = nullptr;
-        if (HRESULT hr = CreateControl(row, parent, &created); FAILED(hr)) return hr;
-        // Creating the browser may pump, and the form be destroyed meanwhile.
-        if (!window_) return Fail(E_ABORT, L" was destroyed while it loaded");
-        controlWindows_[index] = created;
-    }
-    StackControls();
-    return S_OK;
-}
-
-HRESULT FormWindow::CreateControl(const ControlRow& row, HWND parent, HWND* created)
-{
-    *created = nullptr;
-    if (row.kind == ControlKind::ImageArea) return S_OK;  // drawn and answered by its container
-    if (row.kind != ControlKind::Label && row.kind != ControlKind::PushButton)
-        return CreateFormControl(row, parent, created);
-    const bool isButton = row.kind == ControlKind::PushButton, isLink = !isButton && IsLink(row);
-    const RECT box = ControlRect(row);
-    HWND control = CreateWindowExW(0, isButton ? L"BUTTON" : L"STATIC", row.caption, StandardStyle(row, isLink),
-                                   box.left, box.top, box.right - box.left, box.bottom - box.top, parent,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(RowIndex(row) + 1)),
-                                   ModuleInstance(), nullptr);
-    if (!control) return Fail(LastError(), L"'s control ", row.name, L" could not be created");
-    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(Font(row.underlined)), FALSE);
-    if (isButton || isLink) {
-        // The controls that hold the focus are where Tab, Escape, Enter and Space arrive.
-        SetWindowLongPtrW(control, GWLP_USERDATA, GetWindowLongPtrW(control, GWLP_WNDPROC));
-        entry::Subclass<&FormWindow::ControlProc>(control);
-    }
-    *created = control;
-    return S_OK;
-}
-
-// Later labels lie above earlier ones, and controls with windows of their own above all labels
-// (the order that raising each to the top in turn, labels first, would leave).
-void FormWindow::StackControls()
-{
-    HWND wanted[form::kMaxControls];  // top first
-    std::size_t count = 0;
-    for (bool labels : {false, true}) {
-        for (std::size_t index = controls_.size(); index-- > 0;) {
-            if ((controls_[index].kind == ControlKind::Label) == labels && controlWindows_[index])
-                wanted[count++] = controlWindows_[index];
-        }
-    }
-    bool stacked[form::kMaxControls] = {};
-    for (std::size_t first = 0; first < count; ++first) {
-        if (stacked[first]) continue;
-        const HWND parent = GetParent(wanted[first]);
-        HWND siblings[form::kMaxControls];
-        std::size_t sharing = 0;
-        for (std::size_t index = first; index < count; ++index) {
-            if (stacked[index] || GetParent(wanted[index]) != parent) continue;
-            siblings[sharing++] = wanted[index];
-            stacked[index] = true;
-        }
-        StackInOrder({siblings, sharing});
-    }
-}
-
 void FormWindow::Present(bool bringForward)
 {
     if (!window_) return;
@@ -298,12 +171,6 @@ void FormWindow::Discard()
     stage_ = Stage::Unloaded;
 }
 
-int FormWindow::RowIndex(const ControlRow& row) const
-{
-    if (controls_.empty() || &row < controls_.data() || &row >= controls_.data() + controls_.size()) return -1;
-    return static_cast<int>(&row - controls_.data());
-}
-
 void FormWindow::OnDpiChanged(int dpi, const RECT& suggested)
 {
     if (dpi <= 0 || dpi == dpi_) return;
@@ -315,12 +182,6 @@ void FormWindow::OnDpiChanged(int dpi, const RECT& suggested)
     SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                  suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
     FitClientArea(window_, form::PixelClientSize(form_, dpi_));
-}
-
-void FormWindow::PlaceFormControl(const ControlRow&, HWND control, const RECT& rect)
-{
-    SetWindowPos(control, nullptr, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void FormWindow::OnComEnding() { Unload(); }

@@ -115,10 +115,16 @@ private:
     void OnDpiChanged(int dpi, const RECT& suggested);
     int RowIndex(const form::ControlRow& row) const;
 
-    // The keyboard (form_keyboard.cpp): the host's loop does no dialog navigation.
+    // The keyboard (form_keyboard.cpp): the host's loop calls no IsDialogMessage, so a form that
+    // takes dialog keys has its thread's messages offered to the dialog manager by a hook.
     int TabStops(int (&rows)[form::kMaxControls]) const;
     bool PassFocusOn();
+    void MoveFocus(WPARAM wParam, LPARAM lParam);
     bool OnControlKey(HWND control, int row, WPARAM key, LPARAM keyData);
+    void TakeDialogKeys();
+    static LRESULT DialogKeys(int code, WPARAM wParam, LPARAM lParam);
+    // The form of ours that `window` is, or nullptr.
+    static FormWindow* FromWindow(HWND window);
     // WM_GETOBJECT for the form (kOnForm) or a link label (form_accessible.cpp); 0: the system's.
     LRESULT AnswerAccessible(int row, WPARAM flags, LPARAM objectId);
 
@@ -138,6 +144,7 @@ private:
     std::optional<ModuleKeep> keep_;  // while the window exists
     HWND controlWindows_[form::kMaxControls] = {};  // by row; nullptr for windowless controls
     int focusRow_ = -1;  // the control that last had the focus, given it again on activation
+    UniqueHook dialogKeys_;  // while loaded, for a form that takes dialog keys
     UniqueFont regularFont_;
     UniqueFont underlinedFont_;
     BoundedText<256> failedStep_;

@@ -57,9 +57,13 @@ LRESULT FormWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_COMMAND:
         if (lParam) {
             OnCommand(LOWORD(wParam), HIWORD(wParam));
-            return 0;
+        } else if (LOWORD(wParam) == IDCANCEL) {
+            PostMessageW(window, WM_CLOSE, 0, 0);  // Escape, from the dialog manager
         }
-        break;
+        return 0;
+    case WM_NEXTDLGCTL:
+        MoveFocus(wParam, lParam);
+        return 0;
     case WM_NCHITTEST:
         // What a borderless form's children leave to it (HTTRANSPARENT) is its caption.
         if (form_.frame == FormFrame::Borderless) return HTCAPTION;
@@ -86,6 +90,7 @@ LRESULT FormWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM l
         break;
     case WM_NCDESTROY:
         SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        dialogKeys_.Reset();
         OnDestroyed();
         break;
     default:
@@ -96,8 +101,9 @@ LRESULT FormWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM l
 
 void FormWindow::OnCommand(int id, int notification)
 {
-    if (id < 1 || id > static_cast<int>(controls_.size())) return;
-    const ControlRow& row = controls_[id - 1];
+    const int index = form::RowOfControlId(id);
+    if (index < 0 || index >= static_cast<int>(controls_.size())) return;
+    const ControlRow& row = controls_[index];
     // The second press of a double click arrives as STN_DBLCLK: it is not another click.
     const bool clicked = (row.kind == ControlKind::PushButton && notification == BN_CLICKED) ||
                          (row.kind == ControlKind::Label && notification == STN_CLICKED && IsLink(row));
@@ -107,9 +113,9 @@ void FormWindow::OnCommand(int id, int notification)
 bool FormWindow::OnSetCursor(HWND target, UINT hitTest)
 {
     if (hitTest != HTCLIENT || GetParent(target) != window_) return false;
-    const int id = GetDlgCtrlID(target);
-    if (id < 1 || id > static_cast<int>(controls_.size())) return false;
-    const ControlRow& row = controls_[id - 1];
+    const int index = form::RowOfControlId(GetDlgCtrlID(target));
+    if (index < 0 || index >= static_cast<int>(controls_.size())) return false;
+    const ControlRow& row = controls_[index];
     if (row.kind != ControlKind::Label || !IsLink(row)) return false;
     SetCursor(LoadCursorW(nullptr, IDC_HAND));
     return true;

@@ -149,6 +149,41 @@ TEST_F(AboutLinks, TabReachesEachLinkAndOkWhereEnterAndSpaceActOnceEvenHeld)
     ExpectNoOtherProgram();
 }
 
+// Through the dialog manager: Tab and Shift+Tab go round "Ok" and the links both ways, each key
+// pressed as a hand does, and Escape closes the window from wherever the focus is.
+TEST_F(AboutLinks, TheDialogManagerMovesTheFocusBothWaysAndEscapeCloses)
+{
+    const HWND ok = ControlWithText(about_, L"Ok"), forum = ControlWithText(about_, Links()[0].caption),
+               site = ControlWithText(about_, Links()[1].caption);
+    struct Press {
+        bool shift;
+        WORD key;
+        HWND focus;  // where the focus is afterwards
+    };
+    const Press presses[] = {{false, VK_TAB, forum}, {false, VK_TAB, site}, {false, VK_TAB, ok},
+                             {true, VK_TAB, site},   {true, VK_TAB, forum}, {true, VK_TAB, ok},
+                             {true, VK_TAB, site}};
+    for (const Press& press : presses) {
+        INPUT inputs[4] = {};
+        int count = 0;
+        auto key = [&](WORD virtualKey, DWORD flags) {
+            inputs[count].type = INPUT_KEYBOARD;
+            inputs[count].ki = {virtualKey, 0, flags, 0, 0};
+            ++count;
+        };
+        if (press.shift) key(VK_SHIFT, 0);
+        key(press.key, 0);
+        key(press.key, KEYEVENTF_KEYUP);
+        if (press.shift) key(VK_SHIFT, KEYEVENTF_KEYUP);
+        SendInput(count, inputs, sizeof(INPUT));
+        PumpMessages(100);
+        EXPECT_EQ(press.focus, GetFocus()) << (press.shift ? "Shift+" : "") << press.key;
+    }
+    PressKey(VK_ESCAPE);
+    EXPECT_TRUE(WaitUntilAboutIsGone());
+    ExpectNoOtherProgram();
+}
+
 // As a screen reader sees them: links named by their captions, where they lie, whose default
 // action starts their program once; the other labels keep the system's objects.
 TEST_F(AboutLinks, AScreenReaderFindsEachLinkAndItsDefaultActionStartsOneProgram)
