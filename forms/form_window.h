@@ -108,6 +108,7 @@ private:
     void Discard();
 
     LRESULT OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    bool OnInput(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* answer);
     void OnCommand(int id, int notification);
     bool OnSetCursor(HWND target, UINT hitTest);
     void OnClose();

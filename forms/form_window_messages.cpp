@@ -50,33 +50,14 @@ LRESULT FormWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
 
 LRESULT FormWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    LRESULT answer = 0;
+    if (OnInput(message, wParam, lParam, &answer)) return answer;
     switch (message) {
     case WM_ERASEBKGND:
         if (form_.frame == FormFrame::Borderless) return 1;  // its controls cover the client area
         break;
-    case WM_COMMAND:
-        if (lParam) {
-            OnCommand(LOWORD(wParam), HIWORD(wParam));
-        } else if (LOWORD(wParam) == IDCANCEL) {
-            PostMessageW(window, WM_CLOSE, 0, 0);  // Escape, from the dialog manager
-        }
-        return 0;
-    case WM_NEXTDLGCTL:
-        MoveFocus(wParam, lParam);
-        return 0;
-    case WM_NCHITTEST:
-        // What a borderless form's children leave to it (HTTRANSPARENT) is its caption.
-        if (form_.frame == FormFrame::Borderless) return HTCAPTION;
-        break;
-    case WM_SETCURSOR:
-        if (OnSetCursor(reinterpret_cast<HWND>(wParam), LOWORD(lParam))) return TRUE;
-        break;
-    case WM_SETFOCUS:
-        // Activation gives the focus to the frame, which passes it on to a control.
-        if (PassFocusOn()) return 0;
-        break;
     case WM_GETOBJECT:
-        if (LRESULT answer = AnswerAccessible(form::kOnForm, wParam, lParam)) return answer;
+        if (LRESULT object = AnswerAccessible(form::kOnForm, wParam, lParam)) return object;
         break;
     case WM_CLOSE:
         OnClose();
@@ -97,6 +78,35 @@ LRESULT FormWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM l
         break;
     }
     return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// The mouse, the keyboard and the focus: true, with the answer, when the form has answered.
+bool FormWindow::OnInput(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* answer)
+{
+    switch (message) {
+    case WM_COMMAND:
+        if (lParam) {
+            OnCommand(LOWORD(wParam), HIWORD(wParam));
+        } else if (LOWORD(wParam) == IDCANCEL) {
+            PostMessageW(window_, WM_CLOSE, 0, 0);  // Escape, from the dialog manager
+        }
+        return true;
+    case WM_NEXTDLGCTL:
+        MoveFocus(wParam, lParam);
+        return true;
+    case WM_NCHITTEST:
+        // What a borderless form's children leave to it (HTTRANSPARENT) is its caption.
+        *answer = HTCAPTION;
+        return form_.frame == FormFrame::Borderless;
+    case WM_SETCURSOR:
+        *answer = TRUE;
+        return OnSetCursor(reinterpret_cast<HWND>(wParam), LOWORD(lParam));
+    case WM_SETFOCUS:
+        // Activation gives the focus to the frame, which passes it on to a control.
+        return PassFocusOn();
+    default:
+        return false;
+    }
 }
 
 void FormWindow::OnCommand(int id, int notification)

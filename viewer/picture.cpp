@@ -164,6 +164,14 @@ bool CreateState(HWND window, int dpi)
     return TakeSkin(*state, dpi);
 }
 
+BOOL ChangeDpi(HWND window, int dpi)
+{
+    if (dpi == StateOf(window)->dpi) return TRUE;
+    if (!TakeSkin(*StateOf(window), dpi)) return FALSE;
+    InvalidateRect(window, nullptr, FALSE);
+    return TRUE;
+}
+
 LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
@@ -175,10 +183,7 @@ LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
             return FALSE;
         break;
     case kSetDpi:
-        if (static_cast<int>(wParam) == StateOf(window)->dpi) return TRUE;
-        if (!TakeSkin(*StateOf(window), static_cast<int>(wParam))) return FALSE;
-        InvalidateRect(window, nullptr, FALSE);
-        return TRUE;
+        return ChangeDpi(window, static_cast<int>(wParam));
     case WM_NCDESTROY:
         delete StateOf(window);
         SetWindowLongPtrW(window, GWLP_USERDATA, 0);
