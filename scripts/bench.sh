@@ -31,7 +31,7 @@ bar = the target a figure is held to, the most it may be: a ratio (Quillpost ove
 LEGEND
 dll="$BUILD_DIR/bin/Quillpost.dll"
 imports=$(i686-w64-mingw32-objdump -p "$dll" | awk '/DLL Name:/ {printf "%s ", $3}')
-echo "P3 Quillpost.dll $(stat -c %s "$dll") bytes (bar 81920); imports: ${imports% }"
+echo "P3 Quillpost.dll $(stat -c %s "$dll") bytes (bar 98304); imports: ${imports% }"
 # Each library a program imports adds to its start, so P1's two hosts must import the same.
 host_imports() { i686-w64-mingw32-objdump -p "$BUILD_DIR/bin/$1.exe" | awk '/DLL Name:/ {printf "%s ", $3}'; }
 if [ "$(host_imports plugin_first_view)" != "$(host_imports minimal_browser_host)" ]; then
