@@ -156,6 +156,8 @@ void PrintTold(const wchar_t* stage)
 int ProbeZoom(int newDpi)
 {
     using quillpost::testing::g_standIn;
+    auto setContext = User32<SetContext>("SetThreadDpiAwarenessContext");
+    if (!setContext || !setContext(DPI_AWARENESS_CONTEXT_UNAWARE)) return 2;
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 3;
     int exitCode = 0;
     {
