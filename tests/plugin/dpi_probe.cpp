@@ -8,13 +8,6 @@
 // client coordinates), in physical pixels; "font NAME H" (a control's font height in pixels);
 // "skin W H" and "pixel NAME RRGGBB" (the viewer's picture, at landmarks of the 96-dpi skin
 // scaled to the window's DPI).
-//
-//   dpi_probe zoom NEWDPI
-//
-// An unaware host whose viewer's browser is the stand-in control (viewer/stand_in_browser.h):
-// prints "told shown|complete|changed Z..." (the zooms the page was told once the viewer was
-// shown, once its document was complete, and after a WM_DPICHANGED to NEWDPI), "navigations N" and
-// "navigated_awareness A" (the DPI awareness of the thread that asked for the page).
 #include <windows.h>
 #include <wrl/client.h>
 
@@ -23,7 +16,6 @@
 
 #include "forms/gdi_object.h"
 #include "core/raii.h"
-#include "viewer/stand_in_browser.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -128,63 +120,6 @@ void PrintAbout(HWND about)
     if (HWND first = GetDlgItem(about, 1)) PrintFont(first, L"About");
 }
 
-HRESULT ShowViewer(ComPtr<IDispatch>* sample)
-{
-    CLSID clsid{};
-    if (HRESULT hr = CLSIDFromProgID(L"TallowPlugin6.Sample", &clsid); FAILED(hr)) return hr;
-    if (HRESULT hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(sample->ReleaseAndGetAddressOf()));
-        FAILED(hr))
-        return hr;
-    quillpost::UniqueBstr email(SysAllocString(L"dpi@quillpost.example"));
-    VARIANT args[3] = {};  // Initialize's, last to first
-    args[0].vt = VT_DISPATCH;
-    args[1].vt = VT_BSTR;
-    args[1].bstrVal = email.Get();
-    args[2].vt = VT_I4;
-    args[2].lVal = 6;
-    return CallByName(sample->Get(), L"Initialize", args, 3);
-}
-
-void PrintTold(const wchar_t* stage)
-{
-    std::wprintf(L"told %ls", stage);
-    for (int zoom : quillpost::testing::g_standIn.zooms) std::wprintf(L" %d", zoom);
-    std::wprintf(L"\n");
-}
-
-// The page's zoom through the viewer's life, with the stand-in in place of the browser.
-int ProbeZoom(int newDpi)
-{
-    using quillpost::testing::g_standIn;
-    auto setContext = User32<SetContext>("SetThreadDpiAwarenessContext");
-    if (!setContext || !setContext(DPI_AWARENESS_CONTEXT_UNAWARE)) return 2;
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 3;
-    int exitCode = 0;
-    {
-        quillpost::testing::StandInRegistration standIn;
-        ComPtr<IDispatch> sample;
-        HWND viewer = nullptr;
-        if (FAILED(standIn.Register()) || FAILED(ShowViewer(&sample)) || !(viewer = FindOwnWindow(L"Form1"))) {
-            exitCode = 4;
-        } else {
-            PrintTold(L"shown");
-            if (!quillpost::testing::FireDocumentComplete()) exitCode = 5;
-            PrintTold(L"complete");
-            RECT frame{};
-            GetWindowRect(viewer, &frame);
-            RECT suggested{frame.left, frame.top, frame.left + MulDiv(frame.right - frame.left, newDpi, 96),
-                           frame.top + MulDiv(frame.bottom - frame.top, newDpi, 96)};
-            SendMessageW(viewer, WM_DPICHANGED, MAKEWPARAM(newDpi, newDpi), reinterpret_cast<LPARAM>(&suggested));
-            PrintTold(L"changed");
-            std::wprintf(L"navigations %d\nnavigated_awareness %d\n", g_standIn.navigations, g_standIn.navigatedAwareness);
-            SendMessageW(viewer, WM_CLOSE, 0, 0);
-        }
-    }
-    CoUninitialize();
-    std::fflush(stdout);
-    return exitCode;
-}
-
 DPI_AWARENESS_CONTEXT ContextNamed(const std::wstring& name)
 {
     if (name == L"unaware") return DPI_AWARENESS_CONTEXT_UNAWARE;
@@ -197,7 +132,6 @@ DPI_AWARENESS_CONTEXT ContextNamed(const std::wstring& name)
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc == 3 && std::wstring(argv[1]) == L"zoom") return ProbeZoom(_wtoi(argv[2]));
     auto setContext = User32<SetContext>("SetThreadDpiAwarenessContext");
     auto equal = User32<ContextsEqual>("AreDpiAwarenessContextsEqual");
     DPI_AWARENESS_CONTEXT host = argc == 2 ? ContextNamed(argv[1]) : nullptr;
@@ -211,9 +145,19 @@ int wmain(int argc, wchar_t** argv)
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 3;
     int exitCode = 0;
     {
+        CLSID clsid{};
         ComPtr<IDispatch> sample;
-        const HRESULT shown = ShowViewer(&sample);
-        if (!sample) return 4;
+        if (FAILED(CLSIDFromProgID(L"TallowPlugin6.Sample", &clsid)) ||
+            FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&sample))))
+            return 4;
+        quillpost::UniqueBstr email(SysAllocString(L"dpi@quillpost.example"));
+        VARIANT args[3] = {};  // Initialize's, last to first
+        args[0].vt = VT_DISPATCH;
+        args[1].vt = VT_BSTR;
+        args[1].bstrVal = email.Get();
+        args[2].vt = VT_I4;
+        args[2].lVal = 6;
+        const HRESULT shown = CallByName(sample.Get(), L"Initialize", args, 3);
         const HRESULT configured = CallByName(sample.Get(), L"Configure", nullptr, 0);
         HDC screen = GetDC(nullptr);
         std::wprintf(L"dpi %d\n", GetDeviceCaps(screen, LOGPIXELSX));

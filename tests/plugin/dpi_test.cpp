@@ -1,7 +1,6 @@
 // Both windows are laid out, lettered and skinned at the display's DPI in hosts of every DPI
-// awareness, and never change the host's own; the viewer's page follows its window's DPI. Each case
-// runs a host (dpi_probe.exe) in a new process, after setting the prefix's display DPI, which Wine
-// applies to new processes.
+// awareness, and never change the host's own. Each case runs a host (dpi_probe.exe) in a new
+// process, after setting the prefix's display DPI, which Wine applies to new processes.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -9,7 +8,6 @@
 #include <sstream>
 #include <string>
 #include <tuple>
-#include <vector>
 
 #include "core/raii.h"
 
@@ -62,8 +60,6 @@ struct ProbeReport {
     std::map<std::wstring, int> fontHeights;
     SIZE skin{};
     std::map<std::wstring, COLORREF> pixels;
-    std::map<std::string, std::vector<int>> told;  // the page's zooms, by the stage they were told by
-    int navigations = -1, navigatedAwareness = -1;
     std::string text;
 };
 
@@ -125,17 +121,6 @@ ProbeReport RunProbe(const std::wstring& host)
             lines >> report.fontHeights[std::wstring(name.begin(), name.end())];
         } else if (kind == "skin") {
             lines >> report.skin.cx >> report.skin.cy;
-        } else if (kind == "told") {
-            std::string zooms;
-            lines >> name;
-            std::getline(lines, zooms);
-            std::istringstream values(zooms);
-            std::vector<int>& told = report.told[name];
-            for (int zoom = 0; values >> zoom;) told.push_back(zoom);
-        } else if (kind == "navigations") {
-            lines >> report.navigations;
-        } else if (kind == "navigated_awareness") {
-            lines >> report.navigatedAwareness;
         } else if (kind == "pixel") {
             std::string hex;
             lines >> name >> hex;
@@ -224,36 +209,6 @@ INSTANTIATE_TEST_SUITE_P(HostKinds, WindowsAtDpi,
                          ::testing::Combine(::testing::Values(96, 120, 144, 192),
                                             ::testing::Values(L"unaware", L"system", L"permonitor")),
                          CaseName);
-
-struct ZoomCase {
-    int dpi, zoom, newDpi, newZoom;
-};
-
-// The page, in the stand-in control of an unaware host, is zoomed to its window's DPI once its
-// document is complete (not before: an engine drops a zoom while it has no document), and again,
-// without a reload, when its window's DPI changes. It is asked for in the window's DPI context.
-class PageZoom : public ::testing::TestWithParam<ZoomCase> {};
-
-TEST_P(PageZoom, FollowsTheWindowsDpiFromTheCompleteDocumentOnWithoutAReload)
-{
-    const ZoomCase& row = GetParam();
-    DisplayDpi display(row.dpi);
-    ASSERT_TRUE(display.Applied());
-    ProbeReport report = RunProbe(L"zoom " + std::to_wstring(row.newDpi));
-    ASSERT_EQ(0u, report.exitCode) << report.text;
-    EXPECT_EQ(std::vector<int>{}, report.told["shown"]) << report.text;
-    EXPECT_EQ(std::vector<int>{row.zoom}, report.told["complete"]);
-    EXPECT_EQ((std::vector<int>{row.zoom, row.newZoom}), report.told["changed"]);
-    EXPECT_EQ(1, report.navigations);
-    EXPECT_EQ(DPI_AWARENESS_PER_MONITOR_AWARE, report.navigatedAwareness);
-}
-
-INSTANTIATE_TEST_SUITE_P(DisplayDpis, PageZoom,
-                         ::testing::Values(ZoomCase{96, 100, 144, 150}, ZoomCase{144, 150, 192, 200},
-                                           ZoomCase{192, 200, 96, 100}),
-                         [](const ::testing::TestParamInfo<ZoomCase>& info) {
-                             return std::to_string(info.param.dpi) + "dpiTo" + std::to_string(info.param.newDpi);
-                         });
 
 }  // namespace
 }  // namespace quillpost::testing
