@@ -20,12 +20,6 @@ LRESULT CALLBACK StandInWindow(HWND window, UINT message, WPARAM wParam, LPARAM 
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-UINT WithModifiers(WPARAM key)
-{
-    return static_cast<UINT>(key) | (GetKeyState(VK_CONTROL) < 0 ? kWithCtrl : 0) |
-           (GetKeyState(VK_SHIFT) < 0 ? kWithShift : 0) | (GetKeyState(VK_MENU) < 0 ? kWithAlt : 0);
-}
-
 int ThreadAwareness()
 {
     const HMODULE user32 = GetModuleHandleW(L"user32.dll");
@@ -210,7 +204,7 @@ public:
         if (message->message != WM_KEYDOWN && message->message != WM_SYSKEYDOWN) return S_FALSE;
         Microsoft::WRL::ComPtr<IDocHostUIHandler> host;
         if (SUCCEEDED(site_.As(&host)) && host->TranslateAccelerator(message, nullptr, 0) == S_OK) return S_OK;
-        g_standIn.engineKeys.push_back(WithModifiers(message->wParam));
+        g_standIn.engineKeys.push_back(message->wParam);
         if (message->message != WM_KEYDOWN) return S_FALSE;
         if (message->wParam == VK_TAB) return ++g_standIn.tabs, S_OK;
         if (message->wParam == 'C' && GetKeyState(VK_CONTROL) < 0) return ++g_standIn.copies, S_OK;

@@ -13,15 +13,12 @@
 
 namespace quillpost::testing {
 
-// A key pressed with modifiers, as the stand-in records it: the virtual key and these bits.
-inline constexpr UINT kWithCtrl = 0x10000, kWithShift = 0x20000, kWithAlt = 0x40000;
-
 struct StandInSeen {
     int navigations = 0, tabs = 0, copies = 0, keysAtWindow = 0, alive = 0, sinks = 0;
     int navigatedAwareness = -1;  // the DPI_AWARENESS of the thread that asked for the last page
     HWND window = nullptr;
     std::vector<int> zooms;        // each OLECMDID_OPTICAL_ZOOM, in percent
-    std::vector<UINT> engineKeys;  // each key press the host's IDocHostUIHandler let through
+    std::vector<WPARAM> engineKeys;  // each key press the host's IDocHostUIHandler let through
 };
 // What the stand-ins of this process saw; a test clears it before it starts.
 extern StandInSeen g_standIn;
