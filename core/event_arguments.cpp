@@ -40,4 +40,11 @@ bool Boolean(const VARIANT* argument, bool otherwise)
     return V_BOOL(argument) != VARIANT_FALSE;
 }
 
+IDispatch* Object(const VARIANT* argument)
+{
+    argument = Inner(argument);
+    if (!argument || V_VT(argument) != VT_DISPATCH) return nullptr;
+    return V_DISPATCH(argument);
+}
+
 }  // namespace quillpost::event_arguments

@@ -25,4 +25,7 @@ VARIANT_BOOL* Flag(const VARIANT* argument);
 // The value of a VARIANT_BOOL argument; `otherwise` when there is none.
 bool Boolean(const VARIANT* argument, bool otherwise);
 
+// The object of an IDispatch argument, not held; nullptr when there is none.
+IDispatch* Object(const VARIANT* argument);
+
 }  // namespace quillpost::event_arguments

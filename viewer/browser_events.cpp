@@ -6,6 +6,7 @@
 #include "core/event_arguments.h"
 #include "shell/users_browser.h"
 #include "viewer/page_navigation.h"
+#include "viewer/page_zoom.h"
 
 namespace quillpost {
 namespace {
@@ -19,12 +20,16 @@ namespace before_navigate { constexpr UINT kCount = 7, kAddress = 1, kCancel = 6
 namespace new_window3 { constexpr UINT kCount = 5, kCancel = 1, kAddress = 4; }
 namespace new_window2 { constexpr UINT kCount = 2, kCancel = 1; }
 namespace file_download { constexpr UINT kCount = 2, kIsDocument = 0, kCancel = 1; }
+namespace document_complete { constexpr UINT kCount = 2, kBrowser = 0; }
 
 void Cancel(VARIANT_BOOL* cancel) { *cancel = VARIANT_TRUE; }
 
 }  // namespace
 
-HRESULT BrowserEvents::Create(Microsoft::WRL::ComPtr<BrowserEvents>* out) { return MakeComObject(*out); }
+HRESULT BrowserEvents::Create(IUnknown* browser, int zoom, Microsoft::WRL::ComPtr<BrowserEvents>* out)
+{
+    return MakeComObject(*out, browser, zoom);
+}
 
 std::span<const InterfaceRow> BrowserEvents::Interfaces()
 {
@@ -53,8 +58,8 @@ STDMETHODIMP BrowserEvents::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*
 STDMETHODIMP BrowserEvents::Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                                    UINT*)
 {
-    // No hold of its own, as for the site's calls: nothing here pumps messages or gives back a
-    // reference, and the control holds the sink, which keeps the module, for the call.
+    // No hold of its own, as for the site's calls: nothing here gives back a reference, and the
+    // control holds the sink, which keeps the module, for the call.
     switch (member) {
     case DISPID_BEFORENAVIGATE2:
         OnBeforeNavigate(params);
@@ -65,6 +70,9 @@ STDMETHODIMP BrowserEvents::Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS
         break;
     case DISPID_FILEDOWNLOAD:
         OnFileDownload(params);
+        break;
+    case DISPID_DOCUMENTCOMPLETE:
+        OnDocumentComplete(params);
         break;
     default:
         break;  // the control's own behaviour
@@ -110,6 +118,18 @@ void BrowserEvents::OnFileDownload(const DISPPARAMS* params)
     Cancel(cancel);
     OpenInUsersBrowser(lastNavigation_.View());  // refused, as any other, when it is no web address
     lastNavigation_.Clear();                     // one download, one start
+}
+
+// Each frame's document fires it too, before the page's: the page is complete when the control's
+// own fires. Its zoom is set then, as an engine takes a zoom only once it shows a document.
+void BrowserEvents::OnDocumentComplete(const DISPPARAMS* params)
+{
+    using namespace document_complete;
+    IDispatch* browser = event_arguments::Object(At(params, kCount, kBrowser));
+    Microsoft::WRL::ComPtr<IUnknown> identity;
+    if (!browser || FAILED(browser->QueryInterface(IID_PPV_ARGS(&identity))) || identity.Get() != browser_) return;
+    documentReady_ = true;
+    ZoomPage(browser, zoom_);  // a page that refuses it stays at the engine's own zoom
 }
 
 }  // namespace quillpost

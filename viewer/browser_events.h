@@ -4,7 +4,9 @@
 //    its address, when it is http: or https:, opens in the user's browser, once;
 //  - a download (FileDownload of anything but a document to show) is cancelled, and the address
 //    of the navigation that led to it opens in the user's browser, which saves the file;
-//  - a navigation of the pane (BeforeNavigate2) to anything IsShownInViewer refuses is cancelled.
+//  - a navigation of the pane (BeforeNavigate2) to anything IsShownInViewer refuses is cancelled;
+//  - the pane's own document complete (DocumentComplete of the control, not of a frame) is zoomed
+//    to the window's DPI (page_zoom.h).
 // Every other event, and links followed in the same window, go on as the control does them.
 #pragma once
 
@@ -22,11 +24,17 @@ namespace quillpost {
 // Lent to the control while the viewer is loaded: it keeps the module.
 class BrowserEvents final : public ComObject<BrowserEvents, ModuleKeep, IDispatch> {
 public:
-    static HRESULT Create(Microsoft::WRL::ComPtr<BrowserEvents>* out);
+    // `browser` is the control whose events these are; it is only compared, never called or held.
+    static HRESULT Create(IUnknown* browser, int zoom, Microsoft::WRL::ComPtr<BrowserEvents>* out);
     // IDispatch, and the event interface itself, which the control may ask for first.
     static std::span<const InterfaceRow> Interfaces();
 
-    BrowserEvents() = default;
+    BrowserEvents(IUnknown* browser, int zoom) : browser_(browser), zoom_(zoom) {}
+
+    // The zoom the next complete document takes.
+    void SetZoom(int zoom) { zoom_ = zoom; }
+    // True once the control's own document has been complete: it takes a zoom from then on.
+    bool DocumentReady() const { return documentReady_; }
 
     // IDispatch: events are told by identifier alone; there is no type information.
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;
@@ -41,6 +49,11 @@ private:
     void OnBeforeNavigate(const DISPPARAMS* params);
     void OnNewWindow(const DISPPARAMS* params, bool third);
     void OnFileDownload(const DISPPARAMS* params);
+    void OnDocumentComplete(const DISPPARAMS* params);
+
+    const IUnknown* browser_;  // the control's identity
+    int zoom_;
+    bool documentReady_ = false;
 
     // The address of the last navigation the pane let through (FileDownload carries none); empty
     // when it was refused or too long, or its download has been sent on.

@@ -3,6 +3,7 @@
 #include <exdisp.h>
 
 #include "core/raii.h"
+#include "viewer/page_zoom.h"
 
 namespace quillpost {
 namespace {
@@ -16,11 +17,11 @@ HRESULT StartFresh(IOleObject* control)
 
 }  // namespace
 
-HRESULT BrowserPane::Open(HWND container, const RECT& position, HWND* window)
+HRESULT BrowserPane::Open(HWND container, const RECT& position, int dpi, HWND* window)
 {
     *window = nullptr;
     Close();
-    HRESULT hr = Activate(container, position, window);
+    HRESULT hr = Activate(container, position, dpi, window);
     if (FAILED(hr)) {
         *window = nullptr;
         Close();
@@ -28,7 +29,7 @@ HRESULT BrowserPane::Open(HWND container, const RECT& position, HWND* window)
     return hr;
 }
 
-HRESULT BrowserPane::Activate(HWND container, const RECT& position, HWND* window)
+HRESULT BrowserPane::Activate(HWND container, const RECT& position, int dpi, HWND* window)
 {
     container_ = container;
     position_ = position;
@@ -39,7 +40,9 @@ HRESULT BrowserPane::Activate(HWND container, const RECT& position, HWND* window
     // Without a client site the control accepts Navigate but requests nothing.
     if (hr = control_->SetClientSite(site_.Get()); FAILED(hr)) return hr;
     // Before any page is asked for, so the first navigation is already seen.
-    if (hr = BrowserEvents::Create(&events_); FAILED(hr)) return hr;
+    Microsoft::WRL::ComPtr<IUnknown> identity;
+    if (hr = control_.As(&identity); FAILED(hr)) return hr;
+    if (hr = BrowserEvents::Create(identity.Get(), ZoomForDpi(dpi), &events_); FAILED(hr)) return hr;
     if (hr = eventConnection_.Connect(control_.Get(), DIID_DWebBrowserEvents2, events_.Get()); FAILED(hr)) return hr;
     if (hr = StartFresh(control_.Get()); FAILED(hr)) return hr;
     RECT area = position;
@@ -58,6 +61,14 @@ void BrowserPane::Move(const RECT& position)
     site_->SetPosition(position);  // what the control asks for when it lays itself out again
     Microsoft::WRL::ComPtr<IOleInPlaceObject> inPlace;
     if (SUCCEEDED(control_.As(&inPlace))) inPlace->SetObjectRects(&position, &position);
+}
+
+void BrowserPane::SetDpi(int dpi)
+{
+    if (!events_) return;
+    events_->SetZoom(ZoomForDpi(dpi));
+    // Before its first document the control would drop the zoom; the document takes it when complete.
+    if (events_->DocumentReady()) ZoomPage(control_.Get(), ZoomForDpi(dpi));
 }
 
 HRESULT BrowserPane::Navigate(std::wstring_view address)

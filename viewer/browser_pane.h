@@ -24,12 +24,16 @@ public:
 
     // Creates the control with a fresh state (no page), connects the viewer's handling of its
     // events (a control that offers none fails: its pages would go unguarded) and activates it in
-    // place over `position` of `container`; *window is the control's own window (nullptr on
-    // failure).
-    HRESULT Open(HWND container, const RECT& position, HWND* window);
+    // place over `position` of `container`, whose window is at `dpi`; *window is the control's own
+    // window (nullptr on failure).
+    HRESULT Open(HWND container, const RECT& position, int dpi, HWND* window);
 
     // Gives the control its new place in the container.
     void Move(const RECT& position);
+
+    // The container's window is now at `dpi`: the page shown is zoomed to it at once, without a
+    // reload, and a page still to come when it is complete.
+    void SetDpi(int dpi);
 
     // Starts loading `address` in the pane; returns before the page has loaded.
     HRESULT Navigate(std::wstring_view address);
@@ -46,7 +50,7 @@ public:
     void Close();
 
 private:
-    HRESULT Activate(HWND container, const RECT& position, HWND* window);
+    HRESULT Activate(HWND container, const RECT& position, int dpi, HWND* window);
 
     Microsoft::WRL::ComPtr<IOleObject> control_;
     Microsoft::WRL::ComPtr<BrowserSite> site_;

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "viewer/browser_shortcuts.h"
+
 namespace quillpost {
 
 BrowserSite::BrowserSite(HWND container, const RECT& position, Microsoft::WRL::ComPtr<IOleInPlaceFrame> frame)
@@ -74,11 +76,18 @@ STDMETHODIMP BrowserSite::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlace
 STDMETHODIMP BrowserSite::GetHostInfo(DOCHOSTUIINFO* info)
 {
     if (!info || info->cbSize < sizeof(DOCHOSTUIINFO)) return E_INVALIDARG;
-    info->dwFlags = DOCHOSTUIFLAG_DPI_AWARE;  // drawn at the device's DPI, not stretched
+    // A page's pixel is a 96th of an inch, not a pixel of the screen; how many screen pixels it
+    // takes is the page's zoom, which the pane sets to its window's DPI (page_zoom.h).
+    info->dwFlags = DOCHOSTUIFLAG_DPI_AWARE;
     info->dwDoubleClick = DOCHOSTUIDBLCLK_DEFAULT;
     info->pchHostCss = nullptr;
     info->pchHostNS = nullptr;
     return S_OK;
+}
+
+STDMETHODIMP BrowserSite::TranslateAccelerator(LPMSG message, const GUID*, DWORD)
+{
+    return message && IsWithheldShortcut(*message) ? S_OK : S_FALSE;
 }
 
 STDMETHODIMP BrowserSite::GetOptionKeyPath(LPOLESTR* key, DWORD)

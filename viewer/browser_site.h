@@ -1,6 +1,7 @@
 // The container side of the embedded browser: the client site and in-place site that an
 // OLE control needs before it will activate in our window and load pages, the document host
-// that tells the page it is DPI-aware and keeps its script errors out of the host's sight, and
+// that tells the page it is DPI-aware, withholds the browser's shortcuts that open something
+// outside the viewer and keeps its script errors out of the host's sight, and
 // the service provider through which the control finds the viewer's own security manager.
 #pragma once
 
@@ -58,7 +59,7 @@ public:
     STDMETHODIMP DeactivateAndUndo() override { return S_OK; }
     STDMETHODIMP OnPosRectChange(const RECT*) override { return S_OK; }
 
-    // IDocHostUIHandler: the control's own behaviour, but for the DPI it renders at.
+    // IDocHostUIHandler: the control's own behaviour, but for the DPI it renders at and its shortcuts.
     STDMETHODIMP ShowContextMenu(DWORD, POINT*, IUnknown*, IDispatch*) override { return S_FALSE; }
     STDMETHODIMP GetHostInfo(DOCHOSTUIINFO* info) override;
     STDMETHODIMP ShowUI(DWORD, IOleInPlaceActiveObject*, IOleCommandTarget*, IOleInPlaceFrame*,
@@ -69,7 +70,9 @@ public:
     STDMETHODIMP OnDocWindowActivate(BOOL) override { return S_OK; }
     STDMETHODIMP OnFrameWindowActivate(BOOL) override { return S_OK; }
     STDMETHODIMP ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, BOOL) override { return S_OK; }
-    STDMETHODIMP TranslateAccelerator(LPMSG, const GUID*, DWORD) override { return S_FALSE; }
+    // The engine asks first for every key: a shortcut of browser_shortcuts.h that is withheld is
+    // answered as handled (S_OK), so the engine does not act on it.
+    STDMETHODIMP TranslateAccelerator(LPMSG message, const GUID*, DWORD) override;
     STDMETHODIMP GetOptionKeyPath(LPOLESTR* key, DWORD) override;
     STDMETHODIMP GetDropTarget(IDropTarget*, IDropTarget** out) override;
     STDMETHODIMP GetExternal(IDispatch** out) override;

@@ -2,6 +2,7 @@
 
 #include "core/addresses.h"
 #include "core/join_text.h"
+#include "forms/dpi_scope.h"
 #include "viewer/form1_layout.h"
 #include "viewer/picture.h"
 
@@ -46,7 +47,7 @@ HRESULT Form1::CreateFormControl(const form::ControlRow& row, HWND parent, HWND*
         return Fail(HRESULT_FROM_WIN32(GetLastError()), L"'s picture area could not be created");
     }
     if (&row == &layout::kMain) {
-        if (HRESULT hr = browser_.Open(parent, ControlRect(row), created); FAILED(hr))
+        if (HRESULT hr = browser_.Open(parent, ControlRect(row), Dpi(), created); FAILED(hr))
             return Fail(hr, L"'s web browser could not be created");
         return S_OK;
     }
@@ -57,6 +58,7 @@ void Form1::PlaceFormControl(const form::ControlRow& row, HWND control, const RE
 {
     if (&row == &layout::kMain) {
         browser_.Move(rect);
+        browser_.SetDpi(Dpi());  // the page follows the window's new DPI
         return;
     }
     FormWindow::PlaceFormControl(row, control, rect);
@@ -69,6 +71,9 @@ HRESULT Form1::OnLoad()
     // it the page still gets every key its window receives, which is not worth failing a show for.
     keys_.Install();
     if (HRESULT hr = SetHeading(kLoadedHeading); FAILED(hr)) return hr;
+    // In the context the window was created in (the same scope's), not the host's: the windows
+    // the engine makes for the page then take the window's DPI, not the one the host sees.
+    DpiAwareScope aware;
     if (HRESULT hr = browser_.Navigate({kForumPageAddress.data(), kForumPageAddress.size() - 1}); FAILED(hr))
         return Fail(hr, L"'s web browser could not ask for the forum page");
     return S_OK;

@@ -27,7 +27,7 @@ public:
 protected:
     HRESULT CreateFormControl(const form::ControlRow& row, HWND parent, HWND* created) override;
     void PlaceFormControl(const form::ControlRow& row, HWND control, const RECT& rect) override;
-    // Sets the loaded heading, then asks the browser for the forum page.
+    // Sets the loaded heading, then asks the browser for the forum page, in the window's DPI context.
     HRESULT OnLoad() override;
     void OnUnload() override;
     void FocusControl(const form::ControlRow& row, HWND control) override;

@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 #include <wrl/client.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "support/platform.h"
 #include "support/windows.h"
 #include "viewer/stand_in_browser.h"
@@ -61,6 +64,47 @@ TEST_F(ViewerKeys, TabAndCtrlCInThePageReachItsActiveObjectOnceAndNoHookOutlives
     PostThreadMessageW(GetCurrentThreadId(), WM_KEYDOWN, VK_TAB, 0);
     PumpMessages(100);
     EXPECT_EQ(1, g_standIn.tabs);
+}
+
+// Presses `keys` together through the input queue: held in order, released in reverse.
+void PressTogether(const std::vector<WORD>& keys)
+{
+    std::vector<INPUT> inputs(2 * keys.size());
+    for (std::size_t i = 0; i < keys.size(); ++i) {
+        INPUT &down = inputs[i], &up = inputs[inputs.size() - 1 - i];
+        down.type = up.type = INPUT_KEYBOARD;
+        down.ki.wVk = up.ki.wVk = keys[i];
+        up.ki.dwFlags = KEYEVENTF_KEYUP;
+    }
+    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    PumpMessages(60);
+}
+
+// What a browser's shortcut would open outside the viewer, a window or the Open box, never
+// reaches the engine; what a reader of the page uses does, and so does any key the viewer names
+// neither way.
+TEST_F(ViewerKeys, OnlyShortcutsThatOpenSomethingOutsideTheViewerAreKeptFromTheEngine)
+{
+    ASSERT_EQ(S_OK, Initialize(L"user@example.com").hr);
+    ASSERT_EQ(g_standIn.window, GetFocus());
+    constexpr WORD kCtrl = VK_CONTROL, kShift = VK_SHIFT;
+    const struct {
+        std::vector<WORD> keys;  // the key pressed last
+        bool reaches;
+    } rows[] = {
+        {{kCtrl, 'N'}, false}, {{kCtrl, 'O'}, false}, {{kCtrl, 'L'}, false}, {{kCtrl, 'P'}, false},
+        {{kCtrl, 'S'}, false}, {{VK_F11}, false}, {{kCtrl, 'K'}, false}, {{kCtrl, 'T'}, false},
+        {{kCtrl, 'E'}, false}, {{kCtrl, kShift, 'P'}, false}, {{VK_F5}, true}, {{kCtrl, 'C'}, true},
+        {{kCtrl, 'A'}, true}, {{kCtrl, 'F'}, true}, {{VK_NEXT}, true}, {{VK_MENU, VK_LEFT}, true},
+        {{kCtrl, kShift, 'N'}, true},  // modifiers count exactly
+        {{'N'}, true},
+    };
+    for (const auto& row : rows) {
+        g_standIn.engineKeys.clear();
+        PressTogether(row.keys);
+        const auto reached = std::count(g_standIn.engineKeys.begin(), g_standIn.engineKeys.end(), row.keys.back());
+        EXPECT_EQ(row.reaches ? 1 : 0, reached) << ::testing::PrintToString(row.keys);
+    }
 }
 
 }  // namespace

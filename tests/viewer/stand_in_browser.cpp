@@ -1,6 +1,8 @@
 #include "viewer/stand_in_browser.h"
 
 #include <exdisp.h>
+#include <exdispid.h>
+#include <mshtmhst.h>
 #include <ocidl.h>
 #include <olectl.h>
 
@@ -18,13 +20,28 @@ LRESULT CALLBACK StandInWindow(HWND window, UINT message, WPARAM wParam, LPARAM 
     return DefWindowProcW(window, message, wParam, lParam);
 }
 
-// IWebBrowser2's first slots, as far as Navigate: the viewer calls nothing else of it.
-struct NavigateOnly : IDispatch {
-    virtual HRESULT STDMETHODCALLTYPE GoBack() = 0;
-    virtual HRESULT STDMETHODCALLTYPE GoForward() = 0;
-    virtual HRESULT STDMETHODCALLTYPE GoHome() = 0;
-    virtual HRESULT STDMETHODCALLTYPE GoSearch() = 0;
+int ThreadAwareness()
+{
+    const HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    const auto context = reinterpret_cast<DPI_AWARENESS_CONTEXT(WINAPI*)()>(
+        reinterpret_cast<void*>(GetProcAddress(user32, "GetThreadDpiAwarenessContext")));
+    const auto awareness = reinterpret_cast<DPI_AWARENESS(WINAPI*)(DPI_AWARENESS_CONTEXT)>(
+        reinterpret_cast<void*>(GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
+    return context && awareness ? awareness(context()) : -1;
+}
+
+// IWebBrowser2's slots as far as ExecWB. The viewer calls only Navigate and ExecWB; the others
+// hold their places and are never called.
+#define QUILLPOST_SLOT(name) virtual HRESULT STDMETHODCALLTYPE name() { return E_NOTIMPL; }
+#define QUILLPOST_SLOTS10(n) QUILLPOST_SLOT(n##0) QUILLPOST_SLOT(n##1) QUILLPOST_SLOT(n##2) QUILLPOST_SLOT(n##3) \
+    QUILLPOST_SLOT(n##4) QUILLPOST_SLOT(n##5) QUILLPOST_SLOT(n##6) QUILLPOST_SLOT(n##7) QUILLPOST_SLOT(n##8) QUILLPOST_SLOT(n##9)
+struct NavigateAndZoom : IDispatch {
+    QUILLPOST_SLOT(GoBack) QUILLPOST_SLOT(GoForward) QUILLPOST_SLOT(GoHome) QUILLPOST_SLOT(GoSearch)
     virtual HRESULT STDMETHODCALLTYPE Navigate(BSTR, VARIANT*, VARIANT*, VARIANT*, VARIANT*) = 0;
+    // IWebBrowser's 20 after Navigate, IWebBrowserApp's 20, IWebBrowser2's Navigate2 and QueryStatusWB.
+    QUILLPOST_SLOTS10(A) QUILLPOST_SLOTS10(B) QUILLPOST_SLOTS10(C) QUILLPOST_SLOTS10(D)
+    QUILLPOST_SLOT(E0) QUILLPOST_SLOT(E1)
+    virtual HRESULT STDMETHODCALLTYPE ExecWB(OLECMDID, OLECMDEXECOPT, VARIANT*, VARIANT*) = 0;
 };
 
 // The control's connection point for its events, with room for one sink, which is asked for the
@@ -78,7 +95,7 @@ class StandInBrowser final : public IOleObject,
                              public IOleInPlaceActiveObject,
                              public IPersistStreamInit,
                              public IConnectionPointContainer,
-                             public NavigateOnly {
+                             public NavigateAndZoom {
 public:
     StandInBrowser()
     {
@@ -98,7 +115,7 @@ public:
         if (iid == IID_IOleInPlaceObject || iid == IID_IOleWindow) *out = static_cast<IOleInPlaceObject*>(this);
         if (iid == IID_IOleInPlaceActiveObject) *out = static_cast<IOleInPlaceActiveObject*>(this);
         if (iid == IID_IPersistStreamInit) *out = static_cast<IPersistStreamInit*>(this);
-        if (iid == IID_IWebBrowser2) *out = static_cast<NavigateOnly*>(this);
+        if (iid == IID_IWebBrowser2 || iid == IID_IDispatch) *out = static_cast<NavigateAndZoom*>(this);
         if (iid == IID_IConnectionPointContainer) *out = static_cast<IConnectionPointContainer*>(this);
         if (!*out) return E_NOINTERFACE;
         AddRef();
@@ -179,9 +196,15 @@ public:
     STDMETHODIMP SetObjectRects(const RECT*, const RECT*) override { return S_OK; }
     STDMETHODIMP ReactivateAndUndo() override { return E_NOTIMPL; }
 
-    // IOleInPlaceActiveObject: the page uses Tab and Ctrl+C; any other key goes on to its window.
+    // IOleInPlaceActiveObject: as the engine does, the host's document handler answers first, and
+    // a key it answers is not acted on. The page uses Tab and Ctrl+C; any other key goes on to
+    // its window.
     STDMETHODIMP TranslateAccelerator(MSG* message) override
     {
+        if (message->message != WM_KEYDOWN && message->message != WM_SYSKEYDOWN) return S_FALSE;
+        Microsoft::WRL::ComPtr<IDocHostUIHandler> host;
+        if (SUCCEEDED(site_.As(&host)) && host->TranslateAccelerator(message, nullptr, 0) == S_OK) return S_OK;
+        g_standIn.engineKeys.push_back(message->wParam);
         if (message->message != WM_KEYDOWN) return S_FALSE;
         if (message->wParam == VK_TAB) return ++g_standIn.tabs, S_OK;
         if (message->wParam == 'C' && GetKeyState(VK_CONTROL) < 0) return ++g_standIn.copies, S_OK;
@@ -200,7 +223,7 @@ public:
     STDMETHODIMP GetSizeMax(ULARGE_INTEGER*) override { return E_NOTIMPL; }
     STDMETHODIMP InitNew() override { return S_OK; }
 
-    // IDispatch and IWebBrowser2's first slots
+    // IDispatch and IWebBrowser2's slots the viewer calls
     STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
@@ -208,11 +231,16 @@ public:
     {
         return E_NOTIMPL;
     }
-    STDMETHODIMP GoBack() override { return E_NOTIMPL; }
-    STDMETHODIMP GoForward() override { return E_NOTIMPL; }
-    STDMETHODIMP GoHome() override { return E_NOTIMPL; }
-    STDMETHODIMP GoSearch() override { return E_NOTIMPL; }
-    STDMETHODIMP Navigate(BSTR, VARIANT*, VARIANT*, VARIANT*, VARIANT*) override { return ++g_standIn.navigations, S_OK; }
+    STDMETHODIMP Navigate(BSTR, VARIANT*, VARIANT*, VARIANT*, VARIANT*) override
+    {
+        g_standIn.navigatedAwareness = ThreadAwareness();
+        return ++g_standIn.navigations, S_OK;
+    }
+    STDMETHODIMP ExecWB(OLECMDID command, OLECMDEXECOPT, VARIANT* in, VARIANT*) override
+    {
+        if (command != OLECMDID_OPTICAL_ZOOM || !in || V_VT(in) != VT_I4) return OLECMDERR_E_NOTSUPPORTED;
+        return g_standIn.zooms.push_back(V_I4(in)), S_OK;
+    }
 
     // IConnectionPointContainer: the connection point of DWebBrowserEvents2.
     STDMETHODIMP EnumConnectionPoints(IEnumConnectionPoints**) override { return E_NOTIMPL; }
@@ -274,6 +302,19 @@ HRESULT StandInRegistration::Register()
 bool FireEvent(DISPID member, VARIANT* arguments, UINT count)
 {
     return StandInBrowser::g_inPlace && StandInBrowser::g_inPlace->events_->Fire(member, arguments, count);
+}
+
+bool FireDocumentComplete()
+{
+    StandInBrowser* browser = StandInBrowser::g_inPlace;
+    if (!browser) return false;
+    VARIANT address{}, arguments[2]{};  // last first: the address, then the browser whose document it is
+    V_VT(&address) = VT_BSTR;
+    V_VT(&arguments[0]) = VT_VARIANT | VT_BYREF;
+    V_VARIANTREF(&arguments[0]) = &address;
+    V_VT(&arguments[1]) = VT_DISPATCH;
+    V_DISPATCH(&arguments[1]) = static_cast<NavigateAndZoom*>(browser);
+    return browser->events_->Fire(DISPID_DOCUMENTCOMPLETE, arguments, 2);
 }
 
 Microsoft::WRL::ComPtr<IOleClientSite> StandInSite()

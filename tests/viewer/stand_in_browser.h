@@ -1,18 +1,24 @@
 // A stand-in for the system's WebBrowser control, registered for its class while a test runs
 // (Wine's control never makes an object active and draws no page here): it does what a control
-// does in place and with the focus, counts keys and navigations, and fires the control's events
-// through the connection point it offers, as a page would make the control fire them.
+// does in place and with the focus, counts keys and navigations, records the zooms it is told and
+// the keys its host lets through to it, and fires the control's events through the connection
+// point it offers, as a page would make the control fire them.
 #pragma once
 
 #include <windows.h>
 #include <ole2.h>
 #include <wrl/client.h>
 
+#include <vector>
+
 namespace quillpost::testing {
 
 struct StandInSeen {
     int navigations = 0, tabs = 0, copies = 0, keysAtWindow = 0, alive = 0, sinks = 0;
+    int navigatedAwareness = -1;  // the DPI_AWARENESS of the thread that asked for the last page
     HWND window = nullptr;
+    std::vector<int> zooms;        // each OLECMDID_OPTICAL_ZOOM, in percent
+    std::vector<WPARAM> engineKeys;  // each key press the host's IDocHostUIHandler let through
 };
 // What the stand-ins of this process saw; a test clears it before it starts.
 extern StandInSeen g_standIn;
@@ -34,6 +40,10 @@ private:
 // Fires `member` with `arguments` (`count` of them, last first, as Invoke takes them) at every sink
 // advised to the stand-in now in place; false when none is.
 bool FireEvent(DISPID member, VARIANT* arguments, UINT count);
+
+// Fires DocumentComplete for the stand-in's own document, as the control does when its page is
+// complete; false when no sink is advised.
+bool FireDocumentComplete();
 
 // The client site the stand-in in place was given; nullptr when there is none.
 Microsoft::WRL::ComPtr<IOleClientSite> StandInSite();

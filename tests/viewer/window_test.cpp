@@ -7,6 +7,7 @@
 
 #include "forms/gdi_object.h"
 #include "support/windows.h"
+#include "viewer/stand_in_browser.h"
 #include "viewer/viewer_test.h"
 
 namespace quillpost::testing {
@@ -298,6 +299,38 @@ TEST_F(ViewerWindow, LaysItselfOutAgainAtTheDpiItIsMovedTo)
             wrong += GetPixel(drawn.Get(), x, y) != GetPixel(skin.Get(), heading.left + x, heading.top + y);
     }
     EXPECT_EQ(0, wrong);
+}
+
+// The page follows its window's DPI: zoomed to it once its document is complete (an engine takes
+// no zoom before), again at each change, without a reload; and asked for in the window's DPI
+// context, not the unaware host's. The stand-in control records what it is told.
+TEST_F(ViewerWindow, ItsPageIsZoomedToItsDpiFromTheCompleteDocumentOnWithoutAReload)
+{
+    auto setContext = User32<DpiContextSetter>("SetThreadDpiAwarenessContext");
+    if (!setContext) GTEST_SKIP() << "no per-thread DPI awareness here";
+    g_standIn = {};
+    StandInRegistration standIn;
+    ASSERT_EQ(S_OK, standIn.Register());
+    DPI_AWARENESS_CONTEXT hostContext = setContext(DPI_AWARENESS_CONTEXT_UNAWARE);
+    const HRESULT hr = Initialize(L"user@example.com").hr;
+    setContext(hostContext);
+    ASSERT_EQ(S_OK, hr);
+    EXPECT_EQ(DPI_AWARENESS_PER_MONITOR_AWARE, g_standIn.navigatedAwareness);
+    HWND viewer = Viewer();
+    const auto moveTo = [viewer](int dpi) {
+        RECT frame{};  // the suggested rectangle is the window's own: only the DPI matters here
+        GetWindowRect(viewer, &frame);
+        SendMessageW(viewer, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&frame));
+    };
+    moveTo(144);
+    EXPECT_EQ(std::vector<int>{}, g_standIn.zooms) << "a zoom told before the page has a document";
+    ASSERT_TRUE(FireDocumentComplete());
+    EXPECT_EQ(std::vector<int>{150}, g_standIn.zooms);
+    moveTo(192);
+    moveTo(96);
+    EXPECT_EQ((std::vector<int>{150, 200, 100}), g_standIn.zooms);
+    EXPECT_EQ(1, g_standIn.navigations);
+    CloseViewer(viewer);
 }
 
 }  // namespace
