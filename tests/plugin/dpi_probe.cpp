@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <string>
 
+#include "forms/form_table.h"
 #include "forms/gdi_object.h"
 #include "core/raii.h"
 
@@ -116,8 +117,9 @@ void PrintViewer(HWND viewer, int dpi)
 void PrintAbout(HWND about)
 {
     PrintWindow(about, L"About");
-    for (int id = 1; HWND control = GetDlgItem(about, id); ++id) PrintChild(control, std::to_wstring(id).c_str());
-    if (HWND first = GetDlgItem(about, 1)) PrintFont(first, L"About");
+    for (int row = 0; HWND control = GetDlgItem(about, quillpost::form::ControlId(row)); ++row)
+        PrintChild(control, std::to_wstring(row + 1).c_str());
+    if (HWND first = GetDlgItem(about, quillpost::form::ControlId(0))) PrintFont(first, L"About");
 }
 
 DPI_AWARENESS_CONTEXT ContextNamed(const std::wstring& name)
