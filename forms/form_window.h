@@ -113,6 +113,7 @@ private:
     void OnClose();
     void OnDestroyed();
     void OnDpiChanged(int dpi, const RECT& suggested);
+    SIZE WindowSizeAt(int dpi) const;  // frame included, for the client area the table gives
     int RowIndex(const form::ControlRow& row) const;
 
     // The keyboard (form_keyboard.cpp): the host's loop does no dialog navigation.

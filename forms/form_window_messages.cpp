@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "core/module.h"
+#include "forms/dpi_scope.h"
 
 namespace quillpost {
 namespace {
@@ -29,6 +30,7 @@ LRESULT FormWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
         self->window_ = window;
         self->keep_.emplace();  // an existing window keeps the module, its code and its class
+        ScaleFrameWithDpi(window);
         if (self->form_.frame == FormFrame::Borderless) {
             // Placed by the system as an overlapped window; no frame has been computed yet.
             SetWindowLongPtrW(window, GWL_STYLE, kBorderlessStyle);
@@ -77,6 +79,12 @@ LRESULT FormWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_CLOSE:
         OnClose();
         return 0;
+    case kGetDpiScaledSize:
+        // The table's size at the new DPI: the frame and the twips' rounding do not scale linearly,
+        // and the WM_DPICHANGED that follows then suggests a rectangle that is taken as it comes.
+        if (static_cast<int>(wParam) <= 0) break;
+        *reinterpret_cast<SIZE*>(lParam) = WindowSizeAt(static_cast<int>(wParam));
+        return TRUE;
     case WM_DPICHANGED:
         OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
         return 0;
@@ -92,6 +100,11 @@ LRESULT FormWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM l
         break;
     }
     return DefWindowProcW(window, message, wParam, lParam);
+}
+
+SIZE FormWindow::WindowSizeAt(int dpi) const
+{
+    return WindowSizeForClient(window_, form::PixelClientSize(form_, dpi), dpi);
 }
 
 void FormWindow::OnCommand(int id, int notification)

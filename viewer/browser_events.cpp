@@ -24,7 +24,10 @@ void Cancel(VARIANT_BOOL* cancel) { *cancel = VARIANT_TRUE; }
 
 }  // namespace
 
-HRESULT BrowserEvents::Create(Microsoft::WRL::ComPtr<BrowserEvents>* out) { return MakeComObject(*out); }
+HRESULT BrowserEvents::Create(HWND viewer, Microsoft::WRL::ComPtr<BrowserEvents>* out)
+{
+    return MakeComObject(*out, viewer);
+}
 
 std::span<const InterfaceRow> BrowserEvents::Interfaces()
 {
@@ -55,6 +58,7 @@ STDMETHODIMP BrowserEvents::Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS
 {
     // No hold of its own, as for the site's calls: nothing here pumps messages or gives back a
     // reference, and the control holds the sink, which keeps the module, for the call.
+    const WindowDpiScope inContext = viewer_.Enter();
     switch (member) {
     case DISPID_BEFORENAVIGATE2:
         OnBeforeNavigate(params);

@@ -15,6 +15,7 @@
 #include <span>
 
 #include "core/com_object.h"
+#include "forms/window_entry.h"
 #include "shell/web_address.h"
 
 namespace quillpost {
@@ -22,11 +23,12 @@ namespace quillpost {
 // Lent to the control while the viewer is loaded: it keeps the module.
 class BrowserEvents final : public ComObject<BrowserEvents, ModuleKeep, IDispatch> {
 public:
-    static HRESULT Create(Microsoft::WRL::ComPtr<BrowserEvents>* out);
+    // Run in the DPI context of `viewer`, the window the page is shown in.
+    static HRESULT Create(HWND viewer, Microsoft::WRL::ComPtr<BrowserEvents>* out);
     // IDispatch, and the event interface itself, which the control may ask for first.
     static std::span<const InterfaceRow> Interfaces();
 
-    BrowserEvents() = default;
+    explicit BrowserEvents(HWND viewer) : viewer_(viewer) {}
 
     // IDispatch: events are told by identifier alone; there is no type information.
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;
@@ -45,6 +47,7 @@ private:
     // The address of the last navigation the pane let through (FileDownload carries none); empty
     // when it was refused or too long, or its download has been sent on.
     WebAddressText lastNavigation_;
+    EntryWindow viewer_;
 };
 
 }  // namespace quillpost

@@ -39,7 +39,7 @@ HRESULT BrowserPane::Activate(HWND container, const RECT& position, HWND* window
     // Without a client site the control accepts Navigate but requests nothing.
     if (hr = control_->SetClientSite(site_.Get()); FAILED(hr)) return hr;
     // Before any page is asked for, so the first navigation is already seen.
-    if (hr = BrowserEvents::Create(&events_); FAILED(hr)) return hr;
+    if (hr = BrowserEvents::Create(GetAncestor(container, GA_ROOT), &events_); FAILED(hr)) return hr;
     if (hr = eventConnection_.Connect(control_.Get(), DIID_DWebBrowserEvents2, events_.Get()); FAILED(hr)) return hr;
     if (hr = StartFresh(control_.Get()); FAILED(hr)) return hr;
     RECT area = position;
