@@ -12,6 +12,17 @@ namespace {
 
 constexpr wchar_t kStandInClass[] = L"QuillpostStandInBrowser";
 
+// The calling thread's DPI awareness, through functions that Windows 7's headers leave out.
+int ThreadAwareness()
+{
+    const HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    const auto context = reinterpret_cast<DPI_AWARENESS_CONTEXT(WINAPI*)()>(
+        reinterpret_cast<void*>(GetProcAddress(user32, "GetThreadDpiAwarenessContext")));
+    const auto awareness = reinterpret_cast<int(WINAPI*)(DPI_AWARENESS_CONTEXT)>(
+        reinterpret_cast<void*>(GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
+    return context && awareness ? awareness(context()) : -1;
+}
+
 LRESULT CALLBACK StandInWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (message == WM_KEYDOWN) ++g_standIn.keysAtWindow;
@@ -182,6 +193,7 @@ public:
     // IOleInPlaceActiveObject: the page uses Tab and Ctrl+C; any other key goes on to its window.
     STDMETHODIMP TranslateAccelerator(MSG* message) override
     {
+        g_standIn.keyAwareness = ThreadAwareness();
         if (message->message != WM_KEYDOWN) return S_FALSE;
         if (message->wParam == VK_TAB) return ++g_standIn.tabs, S_OK;
         if (message->wParam == 'C' && GetKeyState(VK_CONTROL) < 0) return ++g_standIn.copies, S_OK;

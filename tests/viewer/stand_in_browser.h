@@ -13,6 +13,7 @@ namespace quillpost::testing {
 struct StandInSeen {
     int navigations = 0, tabs = 0, copies = 0, keysAtWindow = 0, alive = 0, sinks = 0;
     HWND window = nullptr;
+    int keyAwareness = -1;  // the thread's DPI_AWARENESS when the last key was offered
 };
 // What the stand-ins of this process saw; a test clears it before it starts.
 extern StandInSeen g_standIn;
