@@ -235,6 +235,8 @@ void PrintKeyHookContext(HWND viewer)
 void PrintEntries(HWND viewer, HWND about, HostContext& context)
 {
     context.EnterPerMonitor();
+    // Away from the screen's corner, where a logical and a physical origin differ.
+    SetWindowPos(viewer, nullptr, 120, 90, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     PrintClientOnScreen(viewer, L"Form1");
     PrintClientOnScreen(about, L"About");
     context.set(context.host);
