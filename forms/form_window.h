@@ -112,6 +112,7 @@ private:
     bool OnSetCursor(HWND target, UINT hitTest);
     void OnClose();
     void OnDestroyed();
+    LRESULT OnDpiMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnDpiChanged(int dpi, const RECT& suggested);
     SIZE WindowSizeAt(int dpi) const;  // frame included, for the client area the table gives
     int RowIndex(const form::ControlRow& row) const;

@@ -80,14 +80,8 @@ LRESULT FormWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM l
         OnClose();
         return 0;
     case kGetDpiScaledSize:
-        // The table's size at the new DPI: the frame and the twips' rounding do not scale linearly,
-        // and the WM_DPICHANGED that follows then suggests a rectangle that is taken as it comes.
-        if (static_cast<int>(wParam) <= 0) break;
-        *reinterpret_cast<SIZE*>(lParam) = WindowSizeAt(static_cast<int>(wParam));
-        return TRUE;
     case WM_DPICHANGED:
-        OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
-        return 0;
+        return OnDpiMessage(message, wParam, lParam);
     case WM_DESTROY:
         stage_ = Stage::Unloading;
         OnUnload();  // the controls still exist: a browser deactivates while its window is alive
@@ -96,10 +90,24 @@ LRESULT FormWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM l
         SetWindowLongPtrW(window, GWLP_USERDATA, 0);
         OnDestroyed();
         break;
-    default:
-        break;
     }
     return DefWindowProcW(window, message, wParam, lParam);
+}
+
+// As the system sends them when the window's DPI changes: WM_GETDPISCALEDSIZE (per-monitor v2
+// only), then WM_DPICHANGED.
+LRESULT FormWindow::OnDpiMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_DPICHANGED) {
+        OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
+    }
+    // The table's size at the new DPI: the frame and the twips' rounding do not scale linearly,
+    // and the WM_DPICHANGED that follows then suggests a rectangle that is taken as it comes.
+    const int dpi = static_cast<int>(wParam);
+    if (dpi <= 0) return FALSE;
+    *reinterpret_cast<SIZE*>(lParam) = WindowSizeAt(dpi);
+    return TRUE;
 }
 
 SIZE FormWindow::WindowSizeAt(int dpi) const
