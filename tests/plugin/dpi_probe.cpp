@@ -154,13 +154,18 @@ int AwarenessOf(HWND window)
     return awareness(ofWindow(window));
 }
 
-RECT Location(IAccessible* object, LONG child)
+VARIANT ChildId(LONG child)
 {
-    LONG left = 0, top = 0, width = 0, height = 0;
     VARIANT id;
     V_VT(&id) = VT_I4;
     V_I4(&id) = child;
-    object->accLocation(&left, &top, &width, &height, id);
+    return id;
+}
+
+RECT Location(IAccessible* object, LONG child)
+{
+    LONG left = 0, top = 0, width = 0, height = 0;
+    object->accLocation(&left, &top, &width, &height, ChildId(child));
     return {left, top, left + width, top + height};
 }
 
@@ -198,14 +203,16 @@ ComPtr<IAccessible> ClientObject(HWND window)
 
 bool NamedAs(IAccessible* object, LONG child, const wchar_t* name)
 {
-    VARIANT id;
-    V_VT(&id) = VT_I4;
-    V_I4(&id) = child;
     quillpost::UniqueBstr text;
-    BSTR read = nullptr;
-    if (FAILED(object->get_accName(id, &read))) return false;
-    text.Reset(read);
-    return read && std::wstring(read) == name;
+    return SUCCEEDED(object->get_accName(ChildId(child), text.Put())) && text.Get() && std::wstring(text.Get()) == name;
+}
+
+bool IsLink(IAccessible* object)
+{
+    VARIANT role;
+    VariantInit(&role);
+    return SUCCEEDED(object->get_accRole(ChildId(CHILDID_SELF), &role)) && V_VT(&role) == VT_I4 &&
+           V_I4(&role) == ROLE_SYSTEM_LINK;
 }
 
 void PrintClientOnScreen(HWND window, const wchar_t* name)
@@ -221,8 +228,8 @@ void PrintKeyHookContext(HWND viewer)
 {
     auto& seen = quillpost::testing::g_standIn;
     PostMessageW(seen.window, WM_KEYDOWN, VK_TAB, 0);
+    MSG message;
     for (const ULONGLONG until = GetTickCount64() + 5000; seen.keyAwareness < 0 && GetTickCount64() < until;) {
-        MSG message;
         if (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
             DispatchMessageW(&message);
         } else {
@@ -247,13 +254,7 @@ void PrintEntries(HWND viewer, HWND about, HostContext& context)
     }
     for (int id = 1; HWND control = GetDlgItem(about, id); ++id) {
         ComPtr<IAccessible> label = ClientObject(control);
-        VARIANT self, role;
-        V_VT(&self) = VT_I4;
-        V_I4(&self) = CHILDID_SELF;
-        VariantInit(&role);
-        if (!label || FAILED(label->get_accRole(self, &role)) || V_VT(&role) != VT_I4 || V_I4(&role) != ROLE_SYSTEM_LINK)
-            continue;
-        PrintElement(label.Get(), CHILDID_SELF, std::to_wstring(id).c_str(), context);
+        if (label && IsLink(label.Get())) PrintElement(label.Get(), CHILDID_SELF, std::to_wstring(id).c_str(), context);
     }
     PrintKeyHookContext(viewer);
     context.CheckKept();
