@@ -8,6 +8,7 @@
 // the module runs inside a ModuleHold taken first; the lifetime core relies on it when it gives a
 // loader reference back (core/loader_reference.cpp). The one exception is the pool callback that
 // gives references back: it runs on the very reference it frees, after it has returned.
+// Entries into a window's code also take the window's DPI context (forms/window_entry.h).
 #pragma once
 
 #include <windows.h>

@@ -12,6 +12,21 @@ Function User32(const char* name)
     return user32 ? reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(user32, name))) : nullptr;
 }
 
+using SetContext = DPI_AWARENESS_CONTEXT(WINAPI*)(DPI_AWARENESS_CONTEXT);
+using ContextOfWindow = DPI_AWARENESS_CONTEXT(WINAPI*)(HWND);
+
+SetContext ThreadContextSetter()
+{
+    static const auto set = User32<SetContext>("SetThreadDpiAwarenessContext");
+    return set;
+}
+
+DPI_AWARENESS_CONTEXT WindowContext(HWND window)
+{
+    static const auto ofWindow = User32<ContextOfWindow>("GetWindowDpiAwarenessContext");
+    return ofWindow && window ? ofWindow(window) : nullptr;
+}
+
 int ScreenDpi()
 {
     const HDC screen = GetDC(nullptr);
@@ -24,7 +39,7 @@ int ScreenDpi()
 
 DpiAwareScope::DpiAwareScope()
 {
-    set_ = User32<SetContext>("SetThreadDpiAwarenessContext");
+    set_ = ThreadContextSetter();
     if (!set_) return;
     for (DPI_AWARENESS_CONTEXT wanted : {DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2,
                                          DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE, DPI_AWARENESS_CONTEXT_SYSTEM_AWARE}) {
@@ -35,6 +50,17 @@ DpiAwareScope::DpiAwareScope()
 DpiAwareScope::~DpiAwareScope()
 {
     if (set_ && previous_) set_(previous_);
+}
+
+WindowDpiScope::WindowDpiScope(HWND window) : window_(window)
+{
+    const DPI_AWARENESS_CONTEXT wanted = WindowContext(window);
+    if (wanted) previous_ = ThreadContextSetter()(wanted);
+}
+
+WindowDpiScope::~WindowDpiScope()
+{
+    if (previous_) ThreadContextSetter()(previous_);
 }
 
 int DpiOfWindow(HWND window)
@@ -51,11 +77,28 @@ int DpiForNewWindow()
     return dpi ? static_cast<int>(dpi) : ScreenDpi();
 }
 
-void AdjustFrameForDpi(RECT* client, DWORD style, int dpi)
+void AdjustFrameForDpi(RECT* client, DWORD style, int dpi, DWORD exStyle)
 {
     static const auto adjustForDpi = User32<BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT)>("AdjustWindowRectExForDpi");
-    if (!adjustForDpi || !adjustForDpi(client, style, FALSE, 0, static_cast<UINT>(dpi)))
-        AdjustWindowRectEx(client, style, FALSE, 0);
+    if (!adjustForDpi || !adjustForDpi(client, style, FALSE, exStyle, static_cast<UINT>(dpi)))
+        AdjustWindowRectEx(client, style, FALSE, exStyle);
+}
+
+SIZE WindowSizeForClient(HWND window, SIZE client, int dpi)
+{
+    RECT frame{0, 0, client.cx, client.cy};
+    AdjustFrameForDpi(&frame, static_cast<DWORD>(GetWindowLongPtrW(window, GWL_STYLE)), dpi,
+                      static_cast<DWORD>(GetWindowLongPtrW(window, GWL_EXSTYLE)));
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+void ScaleFrameWithDpi(HWND window)
+{
+    using ContextsEqual = BOOL(WINAPI*)(DPI_AWARENESS_CONTEXT, DPI_AWARENESS_CONTEXT);
+    static const auto equal = User32<ContextsEqual>("AreDpiAwarenessContextsEqual");
+    static const auto enable = User32<BOOL(WINAPI*)(HWND)>("EnableNonClientDpiScaling");
+    const DPI_AWARENESS_CONTEXT context = WindowContext(window);
+    if (context && equal && enable && equal(context, DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE)) enable(window);
 }
 
 }  // namespace quillpost

@@ -7,6 +7,7 @@
 #include "forms/form_window.h"
 
 #include "core/entry_points.h"
+#include "forms/window_entry.h"
 #include "forms/gdi_object.h"
 #include "core/module.h"
 
@@ -112,21 +113,17 @@ void FormWindow::TakeDialogKeys()
 {
     if (form_.keys != form::FormKeys::Dialog || dialogKeys_) return;
     // Without the hook the form still answers the mouse and its controls' own keys.
-    dialogKeys_.Reset(entry::HookThisThread<&FormWindow::DialogKeys>(WH_GETMESSAGE));
+    dialogKeys_.Reset(entry::HookThisThreadsQueue<&FormWindow::DialogKeys>());
 }
 
-// Entered under the module's hold: the dialog manager may close the form, and so remove this hook.
-LRESULT FormWindow::DialogKeys(int code, WPARAM wParam, LPARAM lParam)
+// Entered under the module's hold and in the form's DPI context: the dialog manager may close the
+// form, and so remove this hook.
+bool FormWindow::DialogKeys(MSG& message)
 {
-    auto* message = reinterpret_cast<MSG*>(lParam);
-    // Only a message taken off the queue: one that is merely looked at is seen again when taken.
-    if (code == HC_ACTION && wParam == PM_REMOVE && message->message >= WM_KEYFIRST && message->message <= WM_KEYLAST) {
-        const HWND root = GetAncestor(message->hwnd, GA_ROOT);
-        const FormWindow* form = FromWindow(root);
-        if (form && form->form_.keys == form::FormKeys::Dialog && IsDialogMessageW(root, message))
-            message->message = WM_NULL;  // handled: nothing left to dispatch
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
+    if (message.message < WM_KEYFIRST || message.message > WM_KEYLAST) return false;
+    const HWND root = GetAncestor(message.hwnd, GA_ROOT);
+    const FormWindow* form = FromWindow(root);
+    return form && form->form_.keys == form::FormKeys::Dialog && IsDialogMessageW(root, &message);
 }
 
 LRESULT FormWindow::ControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam)

@@ -179,9 +179,12 @@ void FormWindow::OnDpiChanged(int dpi, const RECT& suggested)
     for (size_t index = 0; index < controls_.size(); ++index) {
         if (controlWindows_[index]) PlaceFormControl(controls_[index], controlWindows_[index], ControlRect(controls_[index]));
     }
-    SetWindowPos(window_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
-                 suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
-    FitClientArea(window_, form::PixelClientSize(form_, dpi_));
+    // One move, to the suggested place. Its size is the one WM_GETDPISCALEDSIZE answered where the
+    // system asked (per-monitor v2); per-monitor v1 is not asked and suggests a linear scaling,
+    // which the table's own size replaces in the same move. A maximized window fills its monitor.
+    SIZE size = WindowSizeAt(dpi_);
+    if (IsZoomed(window_)) size = {suggested.right - suggested.left, suggested.bottom - suggested.top};
+    SetWindowPos(window_, nullptr, suggested.left, suggested.top, size.cx, size.cy, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void FormWindow::OnComEnding() { Unload(); }

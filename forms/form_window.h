@@ -113,7 +113,9 @@ private:
     bool OnSetCursor(HWND target, UINT hitTest);
     void OnClose();
     void OnDestroyed();
+    LRESULT OnDpiMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnDpiChanged(int dpi, const RECT& suggested);
+    SIZE WindowSizeAt(int dpi) const;  // frame included, for the client area the table gives
     int RowIndex(const form::ControlRow& row) const;
 
     // The keyboard (form_keyboard.cpp): the host's loop calls no IsDialogMessage, so a form that
@@ -123,7 +125,7 @@ private:
     void MoveFocus(WPARAM wParam, LPARAM lParam);
     bool OnControlKey(HWND control, int row, WPARAM key, LPARAM keyData);
     void TakeDialogKeys();
-    static LRESULT DialogKeys(int code, WPARAM wParam, LPARAM lParam);
+    static bool DialogKeys(MSG& message);
     // The form of ours that `window` is, or nullptr.
     static FormWindow* FromWindow(HWND window);
     // WM_GETOBJECT for the form (kOnForm) or a link label (form_accessible.cpp); 0: the system's.

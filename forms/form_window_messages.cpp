@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "core/module.h"
+#include "forms/dpi_scope.h"
 
 namespace quillpost {
 namespace {
@@ -29,6 +30,7 @@ LRESULT FormWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM 
         SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
         self->window_ = window;
         self->keep_.emplace();  // an existing window keeps the module, its code and its class
+        ScaleFrameWithDpi(window);
         if (self->form_.frame == FormFrame::Borderless) {
             // Placed by the system as an overlapped window; no frame has been computed yet.
             SetWindowLongPtrW(window, GWL_STYLE, kBorderlessStyle);
@@ -62,9 +64,9 @@ LRESULT FormWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM l
     case WM_CLOSE:
         OnClose();
         return 0;
+    case kGetDpiScaledSize:
     case WM_DPICHANGED:
-        OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
-        return 0;
+        return OnDpiMessage(message, wParam, lParam);
     case WM_DESTROY:
         stage_ = Stage::Unloading;
         OnUnload();  // the controls still exist: a browser deactivates while its window is alive
@@ -73,8 +75,6 @@ LRESULT FormWindow::OnMessage(HWND window, UINT message, WPARAM wParam, LPARAM l
         SetWindowLongPtrW(window, GWLP_USERDATA, 0);
         dialogKeys_.Reset();
         OnDestroyed();
-        break;
-    default:
         break;
     }
     return DefWindowProcW(window, message, wParam, lParam);
@@ -107,6 +107,27 @@ bool FormWindow::OnInput(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* an
     default:
         return false;
     }
+}
+
+// As the system sends them when the window's DPI changes: WM_GETDPISCALEDSIZE (per-monitor v2
+// only), then WM_DPICHANGED.
+LRESULT FormWindow::OnDpiMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_DPICHANGED) {
+        OnDpiChanged(LOWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
+        return 0;
+    }
+    // The table's size at the new DPI: the frame and the twips' rounding do not scale linearly,
+    // and the WM_DPICHANGED that follows then suggests a rectangle that is taken as it comes.
+    const int dpi = static_cast<int>(wParam);
+    if (dpi <= 0) return FALSE;
+    *reinterpret_cast<SIZE*>(lParam) = WindowSizeAt(dpi);
+    return TRUE;
+}
+
+SIZE FormWindow::WindowSizeAt(int dpi) const
+{
+    return WindowSizeForClient(window_, form::PixelClientSize(form_, dpi), dpi);
 }
 
 void FormWindow::OnCommand(int id, int notification)

@@ -26,7 +26,8 @@ public:
     void Remove();
 
 private:
-    static LRESULT OnMessage(int code, WPARAM wParam, LPARAM lParam);
+    // True when the page has used the message.
+    static bool OnMessage(MSG& message);
 
     HHOOK hook_ = nullptr;
     std::optional<ModuleKeep> keep_;  // the system calls the hook's code until it is removed

@@ -26,9 +26,9 @@ void Cancel(VARIANT_BOOL* cancel) { *cancel = VARIANT_TRUE; }
 
 }  // namespace
 
-HRESULT BrowserEvents::Create(IUnknown* browser, int zoom, Microsoft::WRL::ComPtr<BrowserEvents>* out)
+HRESULT BrowserEvents::Create(IUnknown* browser, int zoom, HWND viewer, Microsoft::WRL::ComPtr<BrowserEvents>* out)
 {
-    return MakeComObject(*out, browser, zoom);
+    return MakeComObject(*out, browser, zoom, viewer);
 }
 
 std::span<const InterfaceRow> BrowserEvents::Interfaces()
@@ -58,8 +58,9 @@ STDMETHODIMP BrowserEvents::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*
 STDMETHODIMP BrowserEvents::Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                                    UINT*)
 {
-    // No hold of its own, as for the site's calls: nothing here gives back a reference, and the
-    // control holds the sink, which keeps the module, for the call.
+    // No hold of its own, as for the site's calls: nothing here pumps messages or gives back a
+    // reference, and the control holds the sink, which keeps the module, for the call.
+    const WindowDpiScope inContext = viewer_.Enter();
     switch (member) {
     case DISPID_BEFORENAVIGATE2:
         OnBeforeNavigate(params);

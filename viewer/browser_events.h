@@ -17,6 +17,7 @@
 #include <span>
 
 #include "core/com_object.h"
+#include "forms/window_entry.h"
 #include "shell/web_address.h"
 
 namespace quillpost {
@@ -25,11 +26,12 @@ namespace quillpost {
 class BrowserEvents final : public ComObject<BrowserEvents, ModuleKeep, IDispatch> {
 public:
     // `browser` is the control whose events these are; it is only compared, never called or held.
-    static HRESULT Create(IUnknown* browser, int zoom, Microsoft::WRL::ComPtr<BrowserEvents>* out);
+    // Run in the DPI context of `viewer`, the window the page is shown in.
+    static HRESULT Create(IUnknown* browser, int zoom, HWND viewer, Microsoft::WRL::ComPtr<BrowserEvents>* out);
     // IDispatch, and the event interface itself, which the control may ask for first.
     static std::span<const InterfaceRow> Interfaces();
 
-    BrowserEvents(IUnknown* browser, int zoom) : browser_(browser), zoom_(zoom) {}
+    BrowserEvents(IUnknown* browser, int zoom, HWND viewer) : browser_(browser), zoom_(zoom), viewer_(viewer) {}
 
     // The zoom the next complete document takes.
     void SetZoom(int zoom) { zoom_ = zoom; }
@@ -58,6 +60,7 @@ private:
     // The address of the last navigation the pane let through (FileDownload carries none); empty
     // when it was refused or too long, or its download has been sent on.
     WebAddressText lastNavigation_;
+    EntryWindow viewer_;
 };
 
 }  // namespace quillpost

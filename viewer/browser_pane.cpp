@@ -42,7 +42,9 @@ HRESULT BrowserPane::Activate(HWND container, const RECT& position, int dpi, HWN
     // Before any page is asked for, so the first navigation is already seen.
     Microsoft::WRL::ComPtr<IUnknown> identity;
     if (hr = control_.As(&identity); FAILED(hr)) return hr;
-    if (hr = BrowserEvents::Create(identity.Get(), ZoomForDpi(dpi), &events_); FAILED(hr)) return hr;
+    if (hr = BrowserEvents::Create(identity.Get(), ZoomForDpi(dpi), GetAncestor(container, GA_ROOT), &events_);
+        FAILED(hr))
+        return hr;
     if (hr = eventConnection_.Connect(control_.Get(), DIID_DWebBrowserEvents2, events_.Get()); FAILED(hr)) return hr;
     if (hr = StartFresh(control_.Get()); FAILED(hr)) return hr;
     RECT area = position;

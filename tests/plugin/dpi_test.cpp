@@ -60,8 +60,18 @@ struct ProbeReport {
     std::map<std::wstring, int> fontHeights;
     SIZE skin{};
     std::map<std::wstring, COLORREF> pixels;
+    std::map<std::wstring, RECT> clients, locations;  // on the screen
+    std::map<std::wstring, long> hits;
+    std::map<std::wstring, int> contexts;  // DPI awareness
     std::string text;
 };
+
+RECT ReadRect(std::istream& in)
+{
+    RECT box{};
+    in >> box.left >> box.top >> box.right >> box.bottom;
+    return box;
+}
 
 std::wstring ProbeProgram()
 {
@@ -86,11 +96,19 @@ std::string RunAndRead(std::wstring commandLine, DWORD* exitCode)
         return {};
     UniqueHandle process(started.hProcess), thread(started.hThread);
     writer.Reset();
+    // Read until the probe has ended and its output is drained, not until the pipe's last writer
+    // has gone: the session's desktop, which Wine starts with the first window of a new session,
+    // is started by the probe and inherits the pipe.
     std::string output;
     char buffer[1024];
-    DWORD read = 0;
-    while (ReadFile(readEnd, buffer, sizeof(buffer), &read, nullptr) && read) output.append(buffer, read);
-    WaitForSingleObject(started.hProcess, 60000);
+    for (const ULONGLONG until = GetTickCount64() + 60000; GetTickCount64() < until;) {
+        const bool ended = WaitForSingleObject(started.hProcess, 0) == WAIT_OBJECT_0;
+        DWORD available = 0, read = 0;
+        if (!PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr)) break;  // every writer gone
+        if (available && ReadFile(readEnd, buffer, sizeof(buffer), &read, nullptr)) output.append(buffer, read);
+        if (!available && ended) break;
+        if (!available) WaitForSingleObject(started.hProcess, 20);
+    }
     GetExitCodeProcess(started.hProcess, exitCode);
     return output;
 }
@@ -112,10 +130,16 @@ ProbeReport RunProbe(const std::wstring& host)
             SIZE size{};
             lines >> name >> size.cx >> size.cy;
             report.windows[std::wstring(name.begin(), name.end())] = size;
-        } else if (kind == "control") {
-            RECT box{};
-            lines >> name >> box.left >> box.top >> box.right >> box.bottom;
-            report.controls[std::wstring(name.begin(), name.end())] = box;
+        } else if (kind == "control" || kind == "client" || kind == "location") {
+            lines >> name;
+            auto& into = kind == "control" ? report.controls : kind == "client" ? report.clients : report.locations;
+            into[std::wstring(name.begin(), name.end())] = ReadRect(lines);
+        } else if (kind == "hit") {
+            lines >> name;
+            lines >> report.hits[std::wstring(name.begin(), name.end())];
+        } else if (kind == "context") {
+            lines >> name;
+            lines >> report.contexts[std::wstring(name.begin(), name.end())];
         } else if (kind == "font") {
             lines >> name;
             lines >> report.fontHeights[std::wstring(name.begin(), name.end())];
@@ -209,6 +233,47 @@ INSTANTIATE_TEST_SUITE_P(HostKinds, WindowsAtDpi,
                          ::testing::Combine(::testing::Values(96, 120, 144, 192),
                                             ::testing::Values(L"unaware", L"system", L"permonitor")),
                          CaseName);
+
+// What foreign code calls in the windows, called from a host thread in the unaware context at 144
+// dpi, to which the system answers positions scaled down to 96 dpi: a screen reader's calls (which
+// arrive through COM's window, in the host's context) and the key hook's call into the page. Each
+// runs in its window's own context, so the rectangles are the screen's physical pixels.
+TEST(EntryPoints, RunInTheirWindowsDpiContextFromAnUnawareHostAt144Dpi)
+{
+    DisplayDpi display(144);
+    ASSERT_TRUE(display.Applied());
+    const ProbeReport report = RunProbe(L"unaware entries");
+    ASSERT_EQ(0u, report.exitCode) << report.text;
+    EXPECT_TRUE(report.kept) << "an entry point left the host's thread in another DPI context";
+    auto scale = [](long value) { return MulDiv(value, 144, 96); };
+    struct Element {
+        const wchar_t* name;
+        const wchar_t* window;
+        RECT at96;  // in the window's client area
+        long hit;   // what a hit test finds at its middle
+    };
+    const Element elements[] = {
+        {L"Close", L"Form1", {544, 8, 561, 25}, 2},  // the drawn button's image area, child 2
+        {L"3", L"About", kControlBoxes.at(L"3"), CHILDID_SELF},
+        {L"6", L"About", kControlBoxes.at(L"6"), CHILDID_SELF},
+    };
+    for (const Element& element : elements) {
+        ASSERT_TRUE(report.locations.count(element.name) && report.clients.count(element.window)) << report.text;
+        const RECT& client = report.clients.at(element.window);
+        const RECT& seen = report.locations.at(element.name);
+        RECT inside{};
+        EXPECT_TRUE(IntersectRect(&inside, &seen, &client) && EqualRect(&inside, &seen)) << report.text;
+        EXPECT_NEAR(client.left + scale(element.at96.left), seen.left, 1) << ::testing::PrintToString(element.name);
+        EXPECT_NEAR(client.top + scale(element.at96.top), seen.top, 1) << ::testing::PrintToString(element.name);
+        EXPECT_NEAR(client.left + scale(element.at96.right), seen.right, 1) << ::testing::PrintToString(element.name);
+        EXPECT_NEAR(client.top + scale(element.at96.bottom), seen.bottom, 1) << ::testing::PrintToString(element.name);
+        EXPECT_EQ(element.hit, report.hits.at(element.name)) << ::testing::PrintToString(element.name);
+    }
+    // Wine answers the page no differently in either context: what shows is the context itself.
+    ASSERT_TRUE(report.contexts.count(L"hook") && report.contexts.count(L"Form1")) << report.text;
+    EXPECT_EQ(DPI_AWARENESS_PER_MONITOR_AWARE, report.contexts.at(L"Form1"));
+    EXPECT_EQ(report.contexts.at(L"Form1"), report.contexts.at(L"hook")) << "the page was handed a key in the host's context";
+}
 
 }  // namespace
 }  // namespace quillpost::testing

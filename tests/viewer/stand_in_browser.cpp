@@ -14,20 +14,21 @@ namespace {
 
 constexpr wchar_t kStandInClass[] = L"QuillpostStandInBrowser";
 
-LRESULT CALLBACK StandInWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_KEYDOWN) ++g_standIn.keysAtWindow;
-    return DefWindowProcW(window, message, wParam, lParam);
-}
-
+// The calling thread's DPI awareness, through functions that Windows 7's headers leave out.
 int ThreadAwareness()
 {
     const HMODULE user32 = GetModuleHandleW(L"user32.dll");
     const auto context = reinterpret_cast<DPI_AWARENESS_CONTEXT(WINAPI*)()>(
         reinterpret_cast<void*>(GetProcAddress(user32, "GetThreadDpiAwarenessContext")));
-    const auto awareness = reinterpret_cast<DPI_AWARENESS(WINAPI*)(DPI_AWARENESS_CONTEXT)>(
+    const auto awareness = reinterpret_cast<int(WINAPI*)(DPI_AWARENESS_CONTEXT)>(
         reinterpret_cast<void*>(GetProcAddress(user32, "GetAwarenessFromDpiAwarenessContext")));
     return context && awareness ? awareness(context()) : -1;
+}
+
+LRESULT CALLBACK StandInWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_KEYDOWN) ++g_standIn.keysAtWindow;
+    return DefWindowProcW(window, message, wParam, lParam);
 }
 
 // IWebBrowser2's slots as far as ExecWB. The viewer calls only Navigate and ExecWB; the others
@@ -201,6 +202,7 @@ public:
     // its window.
     STDMETHODIMP TranslateAccelerator(MSG* message) override
     {
+        g_standIn.keyAwareness = ThreadAwareness();
         if (message->message != WM_KEYDOWN && message->message != WM_SYSKEYDOWN) return S_FALSE;
         Microsoft::WRL::ComPtr<IDocHostUIHandler> host;
         if (SUCCEEDED(site_.As(&host)) && host->TranslateAccelerator(message, nullptr, 0) == S_OK) return S_OK;

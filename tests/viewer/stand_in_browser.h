@@ -19,6 +19,7 @@ struct StandInSeen {
     HWND window = nullptr;
     std::vector<int> zooms;        // each OLECMDID_OPTICAL_ZOOM, in percent
     std::vector<WPARAM> engineKeys;  // each key press the host's IDocHostUIHandler let through
+    int keyAwareness = -1;  // the thread's DPI_AWARENESS when the last key was offered
 };
 // What the stand-ins of this process saw; a test clears it before it starts.
 extern StandInSeen g_standIn;
