@@ -254,9 +254,10 @@ void PrintEntries(HWND viewer, HWND about, HostContext& context)
             if (NamedAs(form.Get(), child, L"Close")) PrintElement(form.Get(), child, L"Close", context);
         }
     }
-    for (int id = 1; HWND control = GetDlgItem(about, id); ++id) {
+    for (int row = 0; HWND control = GetDlgItem(about, quillpost::form::ControlId(row)); ++row) {
         ComPtr<IAccessible> label = ClientObject(control);
-        if (label && IsLink(label.Get())) PrintElement(label.Get(), CHILDID_SELF, std::to_wstring(id).c_str(), context);
+        if (label && IsLink(label.Get()))
+            PrintElement(label.Get(), CHILDID_SELF, std::to_wstring(row + 1).c_str(), context);
     }
     PrintKeyHookContext(viewer);
     context.CheckKept();
