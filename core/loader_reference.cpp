@@ -21,7 +21,7 @@
 // (the thread cannot be suspended or read), or the thread stays inside the image for ten thousand
 // looks, it keeps the references: a module left mapped until the process ends is safe, one
 // unmapped under running code is not. One callback serves all that a thread gives back in one
-// scope (a viewer's end gives back five).
+// scope (a viewer's end gives back six).
 //
 // One asker spares the look: COM, asking the unload query before it frees the reference it took
 // when it loaded us. Its reference outlives the answer, so none of ours can be the last; and a
