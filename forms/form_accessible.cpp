@@ -40,9 +40,7 @@ bool FormAccessible::Resolve(const WindowDpiScope& entered, Element* out) const
 {
     // The handle may name another window by now: only a live form of ours is asked.
     const HWND window = entered.Window();
-    const auto procedure = reinterpret_cast<ULONG_PTR>(&entry::WindowProcedure<&FormWindow::WindowProc>);
-    if (!IsWindow(window) || GetClassLongPtrW(window, GCLP_WNDPROC) != procedure) return false;
-    auto* form = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    FormWindow* form = IsWindow(window) ? FormWindow::FromWindow(window) : nullptr;
     if (!form || form->window_ != window) return false;
     const bool onForm = row_ == form::kOnForm;
     const form::ControlRow* label = onForm ? form->NameLabel() : nullptr;

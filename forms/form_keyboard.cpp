@@ -101,6 +101,7 @@ bool FormWindow::OnControlKey(HWND control, int row, WPARAM key, LPARAM keyData)
     }
 }
 
+// Only a window of our forms' classes (whose procedure is the form core's) holds a FormWindow.
 FormWindow* FormWindow::FromWindow(HWND window)
 {
     if (!window || GetClassLongPtrW(window, GCLP_WNDPROC) !=
