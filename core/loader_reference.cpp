@@ -17,9 +17,9 @@
 // The pool callback below waits for exactly that, and only then lets the pool free the library,
 // after the callback itself has returned. It knows the thread by a handle taken when the
 // reference was given back, never by its identifier, which another thread may have by then. Its
-// wait is woken by the thread's last scope (WaitOnAddress), not by a timer. Where it cannot look
-// (the thread cannot be suspended or read), or the thread stays inside the image for ten thousand
-// looks, it keeps the references: a module left mapped until the process ends is safe, one
+// wait is woken by the thread's last scope (WaitOnAddress), not by a timer. Where the thread is not
+// seen outside the image (or cannot be suspended or read: an ending thread refuses) for ten
+// thousand looks, it keeps the references: a module left mapped until the process ends is safe, one
 // unmapped under running code is not. One callback serves all that a thread gives back in one
 // scope (a viewer's end gives back six).
 //
@@ -75,21 +75,22 @@ private:
     PebLockCall acquire_ = nullptr, release_ = nullptr;
 };
 
-enum class Look { kOutside, kInside, kCannotTell };
+enum class Look { kOutside, kNotYet };
 
-// Where the thread is, read while it is stopped. A thread that has ended is outside.
+// Where the thread is, read while it is stopped. A thread that has ended is outside. One that
+// cannot be stopped or read is not known to be outside yet: a thread that is ending refuses to be
+// suspended until it has ended, and is looked at again.
 Look LookAt(HANDLE thread)
 {
     if (WaitForSingleObject(thread, 0) == WAIT_OBJECT_0) return Look::kOutside;
     ExitBarrier noExitMeanwhile;
     if (SuspendThread(thread) == static_cast<DWORD>(-1))
-        return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0 ? Look::kOutside : Look::kCannotTell;
+        return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0 ? Look::kOutside : Look::kNotYet;
     CONTEXT context{};
     context.ContextFlags = CONTEXT_CONTROL;
     const bool read = GetThreadContext(thread, &context) != FALSE;
     ResumeThread(thread);
-    if (!read) return Look::kCannotTell;
-    return IsInsideImage(context.Eip) ? Look::kInside : Look::kOutside;
+    return read && !IsInsideImage(context.Eip) ? Look::kOutside : Look::kNotYet;
 }
 
 // A pool callback's wait for a thread to leave its scopes: a few yields first, as most end while
@@ -122,29 +123,21 @@ private:
     bool runsLong_ = false;
 };
 
-// Whether the thread has left every scope and the image after them, for good. Seen inside, it
-// runs the last lines of a scope, or our entry point's thread-detach work while it ends (which may
-// wait for the loader): it is given a few yields, then waited for with its handle, which its end
-// signals at once.
+// Whether the thread has left every scope and the image after them, for good. Not seen outside,
+// it runs the last lines of a scope, our entry point's thread-detach work while it ends (which may
+// wait for the loader), or its own end: it is given a few yields, then waited for with its handle,
+// which its end signals at once. After ten thousand looks the answer is no.
 bool HasLeft(ThreadRow& row, HANDLE thread, DepthWait& wait)
 {
     constexpr int kYieldingLooks = 64, kLooks = 10000;
     for (int look = 0; look < kLooks; ++look) {
         wait.UntilOutsideScopes();
-        switch (LookAt(thread)) {
-        case Look::kOutside:
-            // Entered again meanwhile: then its new scope must end first.
-            if (Read(row.depth) == 0) return true;
-            break;
-        case Look::kCannotTell:
-            return false;
-        case Look::kInside:
-            if (look < kYieldingLooks)
-                SwitchToThread();
-            else
-                WaitForSingleObject(thread, 1);
-            break;
-        }
+        // Entered again meanwhile: then its new scope must end first.
+        if (LookAt(thread) == Look::kOutside && Read(row.depth) == 0) return true;
+        if (look < kYieldingLooks)
+            SwitchToThread();
+        else
+            WaitForSingleObject(thread, 1);
     }
     return false;
 }
