@@ -131,7 +131,7 @@ LRESULT FormWindow::ControlProc(HWND control, UINT message, WPARAM wParam, LPARA
 {
     const auto original = reinterpret_cast<WNDPROC>(GetWindowLongPtrW(control, GWLP_USERDATA));
     const HWND root = GetAncestor(control, GA_ROOT);
-    auto* self = reinterpret_cast<FormWindow*>(GetWindowLongPtrW(root, GWLP_USERDATA));
+    FormWindow* self = FromWindow(root);
     const int row = form::RowOfControlId(GetDlgCtrlID(control));
     if (!self || self->window_ != root || row < 0 || row >= static_cast<int>(self->controls_.size()))
         return CallWindowProcW(original, control, message, wParam, lParam);
