@@ -123,29 +123,6 @@ TEST_F(ViewerInput, DraggingInTheBodyDoesNotMoveTheWindow)
     EXPECT_TRUE(SameRect(before, Frame()));
 }
 
-// The system's own move loop, as Move on the system menu starts it: the arrow keys move the
-// window and Enter ends the move.
-TEST_F(ViewerInput, MoveFromTheSystemMenuTakesTheArrowKeys)
-{
-    SetForegroundWindow(viewer_);
-    PumpMessages(100);
-    const RECT before = Frame();
-    INPUT keys[8] = {};
-    const WORD presses[] = {VK_RIGHT, VK_RIGHT, VK_DOWN, VK_RETURN};
-    for (int index = 0; index < 4; ++index) {
-        keys[2 * index].type = keys[2 * index + 1].type = INPUT_KEYBOARD;
-        keys[2 * index].ki.wVk = keys[2 * index + 1].ki.wVk = presses[index];
-        keys[2 * index + 1].ki.dwFlags = KEYEVENTF_KEYUP;
-    }
-    PostMessageW(viewer_, WM_SYSCOMMAND, SC_MOVE, 0);
-    InputByHand(keys);  // the move loop runs inside this thread's pumping, until Enter
-    PumpMessages(100);
-    const RECT after = Frame();
-    EXPECT_GT(after.left, before.left);
-    EXPECT_GT(after.top, before.top);
-    EXPECT_EQ(before.right - before.left, after.right - after.left);
-}
-
 TEST_F(ViewerInput, AltF4Closes)
 {
     SetForegroundWindow(viewer_);
