@@ -11,9 +11,11 @@
 //  - So the one thread to wait for is the one that gave the reference back: until it has left
 //    its outermost scope (its outer scopes may belong to the very window that is gone), and then
 //    until it has left the image. After its last scope ends it runs only straight-line code of
-//    the image (destructors of plain values, epilogues) and calls nothing before it returns to
-//    code outside, so once its instruction pointer, read while it is suspended, lies outside the
-//    image, it has left for good.
+//    the image (destructors of plain values, epilogues) before it returns to code outside, with
+//    one call out of the image: the wake of a callback waiting for that end, made under a mark in
+//    its row that is raised before its depth reaches 0 and lowered after the wake has returned.
+//    So once, read while it is suspended, its depth is 0, the mark is down and its instruction
+//    pointer lies outside the image, it has left for good.
 // The pool callback below waits for exactly that, and only then lets the pool free the library,
 // after the callback itself has returned. It knows the thread by a handle taken when the
 // reference was given back, never by its identifier, which another thread may have by then. Its
@@ -77,10 +79,12 @@ private:
 
 enum class Look { kOutside, kNotYet };
 
-// Where the thread is, read while it is stopped. A thread that has ended is outside. One that
-// cannot be stopped or read is not known to be outside yet: a thread that is ending refuses to be
-// suspended until it has ended, and is looked at again.
-Look LookAt(HANDLE thread)
+// Where the giver is, read while it is stopped: outside when it has ended, or when it is stopped
+// outside the image and, in the row it held when it gave the references back, in no scope and
+// not leaving one (the wake its last scope calls is outside the image, and returns into it). One
+// that cannot be stopped or read is not known to be outside yet: a thread that is ending refuses
+// to be suspended until it has ended, and is looked at again.
+Look LookAt(HANDLE thread, const ThreadRow& row, LONG tenure)
 {
     if (WaitForSingleObject(thread, 0) == WAIT_OBJECT_0) return Look::kOutside;
     ExitBarrier noExitMeanwhile;
@@ -88,22 +92,26 @@ Look LookAt(HANDLE thread)
         return WaitForSingleObject(thread, 0) == WAIT_OBJECT_0 ? Look::kOutside : Look::kNotYet;
     CONTEXT context{};
     context.ContextFlags = CONTEXT_CONTROL;
+    // Suspension is asynchronous; reading the context waits until the thread has stopped, so the
+    // row is read after it.
     const bool read = GetThreadContext(thread, &context) != FALSE;
+    const bool inScopes = thread_rows::InScopes(row, tenure);
     ResumeThread(thread);
-    return read && !IsInsideImage(context.Eip) ? Look::kOutside : Look::kNotYet;
+    return read && !inScopes && !IsInsideImage(context.Eip) ? Look::kOutside : Look::kNotYet;
 }
 
 // A pool callback's wait for a thread to leave its scopes: a few yields first, as most end while
 // a window finishes its end; then the pool is told that the callback may run long (a modal loop
 // of ours may be running), so that the host's own work gets another thread, and the callback
-// sleeps until the thread's last scope wakes it.
+// sleeps until the thread's last scope wakes it. Once the thread has given its row up (the row's
+// tenure moved), its depth is no longer there to read: it has left its scopes for good.
 class DepthWait {
 public:
     DepthWait(PTP_CALLBACK_INSTANCE callback, ThreadRow& row) : callback_(callback), row_(row) {}
 
-    void UntilOutsideScopes()
+    void UntilOutsideScopes(LONG tenure)
     {
-        for (LONG depth = Read(row_.depth); depth != 0; depth = Read(row_.depth)) {
+        for (LONG depth = Read(row_.depth); depth != 0 && Read(row_.tenure) == tenure; depth = Read(row_.depth)) {
             if (yields_ < kYieldsOfAShortWait) {
                 ++yields_;
                 SwitchToThread();
@@ -124,16 +132,17 @@ private:
 };
 
 // Whether the thread has left every scope and the image after them, for good. Not seen outside,
-// it runs the last lines of a scope, our entry point's thread-detach work while it ends (which may
-// wait for the loader), or its own end: it is given a few yields, then waited for with its handle,
-// which its end signals at once. After ten thousand looks the answer is no.
-bool HasLeft(ThreadRow& row, HANDLE thread, DepthWait& wait)
+// it runs the last lines of a scope, the wake of its last one, our entry point's thread-detach
+// work while it ends (which holds the loader's lock, so the library cannot go meanwhile), or its
+// own end: it is given a few yields, then waited for with its handle, which its end signals at
+// once. After ten thousand looks the answer is no.
+bool HasLeft(ThreadRow& row, LONG tenure, HANDLE thread, DepthWait& wait)
 {
     constexpr int kYieldingLooks = 64, kLooks = 10000;
     for (int look = 0; look < kLooks; ++look) {
-        wait.UntilOutsideScopes();
+        wait.UntilOutsideScopes(tenure);
         // Entered again meanwhile: then its new scope must end first.
-        if (LookAt(thread) == Look::kOutside && Read(row.depth) == 0) return true;
+        if (LookAt(thread, row, tenure) == Look::kOutside) return true;
         if (look < kYieldingLooks)
             SwitchToThread();
         else
@@ -152,13 +161,14 @@ void CALLBACK GiveBackThreadsReferences(PTP_CALLBACK_INSTANCE callback, void* co
     // A pool thread that gave them back while running the host's work can run this callback
     // itself: then it has left, and stopping it to look would stop it for good.
     const bool self = static_cast<DWORD>(Read(row.id)) == GetCurrentThreadId();
-    if (!self) wait.UntilOutsideScopes();
+    if (!self) wait.UntilOutsideScopes(Read(row.tenure));
     // What the thread gives back from here on goes to a callback of its own.
     HANDLE taken = nullptr;
-    const LONG count = thread_rows::TakeForCallback(row, &taken);
+    LONG tenure = 0;
+    const LONG count = thread_rows::TakeForCallback(row, &taken, &tenure);
     UniqueHandle giver(taken);
     if (count == 0 || !giver) return;
-    if (!self && !HasLeft(row, giver.Get(), wait)) return;  // kept: see the rule above
+    if (!self && !HasLeft(row, tenure, giver.Get(), wait)) return;  // kept: see the rule above
     for (LONG extra = 1; extra < count; ++extra) FreeLibrary(ModuleInstance());
     FreeLibraryWhenCallbackReturns(callback, ModuleInstance());
 }

@@ -37,17 +37,19 @@ ModuleLock::~ModuleLock() { InterlockedDecrement(&g_locks); }
 
 ModuleHold::ModuleHold() : row_(thread_rows::ThisThreadsRow())
 {
-    InterlockedIncrement(row_ ? &row_->depth : &thread_rows::g_scopesWithoutRow);
+    // Without a row the scope holds its lock alone: the thread then leaves whatever it gives back
+    // to the loader's keeping (LoaderReference::Reset), so nothing waits for its depth.
+    if (row_) InterlockedIncrement(&row_->depth);
 }
 
 ModuleHold::~ModuleHold()
 {
-    if (!row_) {
-        InterlockedDecrement(&thread_rows::g_scopesWithoutRow);
-        return;
-    }
-    // A callback waiting for this thread to leave its scopes learns of it at once.
-    if (InterlockedDecrement(&row_->depth) == 0 && Read(row_->waiters) != 0) thread_rows::WakeDepthWaiters(*row_);
+    if (!row_) return;
+    // Only the owner changes its row's depth. The last scope's end wakes a callback waiting for it.
+    if (Read(row_->depth) > 1)
+        InterlockedDecrement(&row_->depth);
+    else
+        thread_rows::LeaveLastScope(*row_);
 }
 
 void ForgetThisThread() { thread_rows::ReleaseThisThreadsRow(); }

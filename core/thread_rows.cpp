@@ -10,7 +10,6 @@
 namespace quillpost::thread_rows {
 
 ThreadRow g_rows[kThreadRows] = {};
-LONG g_scopesWithoutRow = 0;
 
 namespace {
 
@@ -34,6 +33,12 @@ void LookUpWaitOnAddress()
     InterlockedExchangePointer(reinterpret_cast<void**>(&g_wakeByAddressAll), reinterpret_cast<void*>(wake));
     InterlockedExchangePointer(reinterpret_cast<void**>(&g_waitOnAddress), reinterpret_cast<void*>(wait));
 }
+
+// What a callback does with the giver's handle: waits for its end, suspends it and reads its
+// context. GetThreadContext asks for THREAD_QUERY_INFORMATION too under WOW64, where a 32-bit host
+// runs on 64-bit Windows.
+constexpr DWORD kGiverRights =
+    SYNCHRONIZE | THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_QUERY_INFORMATION | THREAD_QUERY_LIMITED_INFORMATION;
 
 void CloseGiver(ThreadRow& row)
 {
@@ -65,10 +70,11 @@ void ReleaseThisThreadsRow()
     ThreadRow* row = RowOf(GetCurrentThreadId());
     if (!row || Read(row->depth) != 0) return;
     SrwExclusive locked(row->lock);
-    // A callback that has the references may still look at the row: it then waits for whoever
-    // takes it next, which is only ever longer than it needs.
     if (Read(row->pending) != 0) return;
     CloseGiver(*row);
+    // A callback that took this thread's references stops reading the row's depth once it sees
+    // the tenure move: whoever takes the row next is a stranger to it.
+    InterlockedIncrement(&row->tenure);
     InterlockedExchange(&row->id, 0);
 }
 
@@ -81,7 +87,7 @@ bool CountGivenBack(ThreadRow& row)
         CloseGiver(row);
         HANDLE self = nullptr;
         if (!DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &self,
-                             SYNCHRONIZE | THREAD_SUSPEND_RESUME | THREAD_GET_CONTEXT | THREAD_QUERY_LIMITED_INFORMATION,
+                             kGiverRights,
                              FALSE, 0))
             return false;
         row.giver = self;
@@ -100,17 +106,30 @@ LONG ClaimWaiting(ThreadRow& row, bool forPool)
     return seen;
 }
 
-LONG TakeForCallback(ThreadRow& row, HANDLE* giver)
+LONG TakeForCallback(ThreadRow& row, HANDLE* giver, LONG* tenure)
 {
     SrwExclusive locked(row.lock);
     *giver = std::exchange(row.giver, nullptr);
+    *tenure = Read(row.tenure);
     return InterlockedExchange(&row.pending, 0) & ~kHandedToPool;
 }
 
-void WakeDepthWaiters(ThreadRow& row)
+bool InScopes(const ThreadRow& row, LONG tenure)
 {
-    // Set before any callback counted itself a waiter.
-    if (g_wakeByAddressAll) g_wakeByAddressAll(&row.depth);
+    const bool inScopes = Read(row.depth) != 0 || Read(row.leaving) != 0;
+    // Read after the depth: a stranger's depth can only be seen once the tenure has moved.
+    return inScopes && Read(row.tenure) == tenure;
+}
+
+void LeaveLastScope(ThreadRow& row)
+{
+    // The wake is a call out of the image that returns into it: the mark covers it, from before
+    // the depth reaches 0 until after the call has returned.
+    InterlockedExchange(&row.leaving, 1);
+    InterlockedDecrement(&row.depth);
+    // The wake is set before any callback counts itself a waiter.
+    if (Read(row.waiters) != 0 && g_wakeByAddressAll) g_wakeByAddressAll(&row.depth);
+    InterlockedExchange(&row.leaving, 0);
 }
 
 void WaitForDepthChange(ThreadRow& row, LONG seen)

@@ -10,6 +10,11 @@ namespace quillpost::thread_rows {
 struct ThreadRow {
     LONG id;       // the owning thread's identifier; 0 while the row is free
     LONG depth;    // how deep in scopes the owning thread is now
+    // Raised while the owner's last scope ends: from before its depth reaches 0 until the wake it
+    // then calls out of the image has returned, so that no look sees it outside the image at
+    // depth 0 while that call is still to return into it.
+    LONG leaving;
+    LONG tenure;   // how many owners the row has had: a look at a row whose tenure moved is at a stranger
     LONG pending;  // loader references it gave back that no callback has taken yet, and the mark below
     LONG waiters;  // callbacks waiting for depth to reach 0, which its last scope then wakes
     SRWLOCK lock;  // guards `giver` together with additions to `pending`
@@ -24,8 +29,6 @@ constexpr LONG kHandedToPool = 0x40000000;
 constexpr int kThreadRows = 128;
 
 extern ThreadRow g_rows[kThreadRows];
-// Depth in scopes of every thread that found no row (more than kThreadRows at once).
-extern LONG g_scopesWithoutRow;
 
 inline LONG Read(const LONG& value) { return InterlockedCompareExchange(const_cast<LONG*>(&value), 0, 0); }
 
@@ -43,11 +46,17 @@ bool CountGivenBack(ThreadRow& row);
 // the row keeps no handle to the thread). Returns how many were claimed.
 LONG ClaimWaiting(ThreadRow& row, bool forPool);
 // The callback's own take: every reference counted so far, with the handle of the thread that
-// gave the last of them back (the others' givers had that identifier and have ended).
-LONG TakeForCallback(ThreadRow& row, HANDLE* giver);
+// gave the last of them back (the others' givers had that identifier and have ended) and the
+// row's tenure, which moves once that thread has given the row up.
+LONG TakeForCallback(ThreadRow& row, HANDLE* giver, LONG* tenure);
 
-// The end of a scope that took the row's depth to 0: wakes a callback waiting for it.
-void WakeDepthWaiters(ThreadRow& row);
+// Whether the row's owner in `tenure` is in a scope, or still leaving its last one. Once the
+// tenure has moved, that owner has left its scopes for good.
+bool InScopes(const ThreadRow& row, LONG tenure);
+
+// The end of the owner's last scope: its depth goes to 0 and a callback waiting for that is woken,
+// under the row's mark (`leaving`).
+void LeaveLastScope(ThreadRow& row);
 // Blocks until the row's depth has changed from `seen`, or briefly where the system cannot wait
 // on an address (before Windows 8).
 void WaitForDepthChange(ThreadRow& row, LONG seen);

@@ -1,0 +1,98 @@
+// The lifetime core against a slow system: the calls that the module makes out of its image at
+// the edges of its holds return late, as in a thread preempted inside them, while COM has let go
+// of the module as Windows' CoUninitialize does (whatever the unload query answered).
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "plugin/guest_test.h"
+#include "slow_calls.h"
+#include "support/windows.h"
+
+namespace quillpost::testing {
+namespace {
+
+using stress::SlowCall;
+using stress::SlowCallPatch;
+
+// Faults on code of the module's image after it was unmapped: under Wine an exception in a window
+// procedure may be swallowed, so the process's end alone would not tell.
+DWORD_PTR g_imageStart = 0, g_imageEnd = 0;
+LONG g_faultsInTheImage = 0;
+
+LONG CALLBACK CountFaultsInTheImage(EXCEPTION_POINTERS* exception)
+{
+    const auto address = reinterpret_cast<DWORD_PTR>(exception->ExceptionRecord->ExceptionAddress);
+    if (address >= g_imageStart && address < g_imageEnd) InterlockedIncrement(&g_faultsInTheImage);
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+void NoteTheImage(HMODULE module)
+{
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(module);
+    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(reinterpret_cast<const BYTE*>(module) + dos->e_lfanew);
+    g_imageStart = reinterpret_cast<DWORD_PTR>(module);
+    g_imageEnd = g_imageStart + nt->OptionalHeader.SizeOfImage;
+}
+
+// The viewer and the About window end on their thread after COM has let go of the module; each
+// window's end gives its references back from inside DestroyWindow, which then returns late, so
+// the pool's callback is waiting when the last scope ends and wakes it, and the wake returns
+// late too: the callback looks while the thread sleeps inside the wake, outside the image.
+TEST(SlowSystem, WindowsEndedAfterComLetGoReturnIntoTheImageBeforeItGoes)
+{
+    PVOID handler = AddVectoredExceptionHandler(1, &CountFaultsInTheImage);
+    HANDLE freed = CreateEventW(nullptr, TRUE, FALSE, nullptr), opened = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::function<void()> comsApartment = [&] {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        ComPtr<IDispatch> sample = CreateByProgId();
+        const HMODULE module = GetModuleHandleW(L"Quillpost.dll");
+        sample.Reset();
+        WaitForSingleObject(opened, INFINITE);
+        CoFreeUnusedLibrariesEx(0, 0);  // COM asks, and is told "no"
+        if (module) FreeLibrary(module);  // and lets go all the same, as Windows' CoUninitialize does
+        SetEvent(freed);
+        WaitForSingleObject(never, INFINITE);  // this COM's record of the module outlives it
+    };
+    HANDLE comsThread = StartThread(&comsApartment);
+    ASSERT_NE(nullptr, comsThread);
+
+    long wakesLate = 0, destructionsLate = 0;
+    bool openedBoth = false, ended = false;
+    std::function<void()> windowsThread = [&] {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        PumpUntil([] { return GetModuleHandleW(L"Quillpost.dll") != nullptr; }, 30000);
+        HMODULE module = nullptr;
+        const GetClassObject getClassObject = LoadByHand(&module);
+        NoteTheImage(module);
+        SlowCallPatch slowWake(module, SlowCall::Wake, 200), slowDestruction(module, SlowCall::WindowDestruction, 50);
+        HWND viewer = nullptr, about = nullptr;
+        openedBoth = slowWake.Ready() && slowDestruction.Ready() && getClassObject &&
+                     OpenBothThrough(getClassObject, &viewer, &about);
+        FreeLibrary(module);
+        SetEvent(opened);
+        WaitPumping(freed, 30000);
+        SendMessageW(about, WM_CLOSE, 0, 0);
+        SendMessageW(viewer, WM_CLOSE, 0, 0);
+        ended = !IsWindow(viewer) && !IsWindow(about);
+        wakesLate = slowWake.Fired();
+        destructionsLate = slowDestruction.Fired();
+        CoUninitialize();
+    };
+    HANDLE guiThread = StartThread(&windowsThread);
+    ASSERT_NE(nullptr, guiThread);
+    EXPECT_TRUE(WaitPumping(guiThread, 60000));
+    EXPECT_TRUE(openedBoth);
+    EXPECT_TRUE(ended);
+    EXPECT_GT(destructionsLate, 0) << "no window's destruction returned late";
+    EXPECT_GT(wakesLate, 0) << "no wake of a waiting callback returned late";
+    EXPECT_TRUE(WaitUntilModuleIsGone(10000)) << "the references given back after COM let go were kept";
+    EXPECT_EQ(0, g_faultsInTheImage) << "a thread returned into the unmapped image";
+    RemoveVectoredExceptionHandler(handler);
+    CloseHandle(guiThread);
+    CloseHandle(comsThread);
+}
+
+}  // namespace
+}  // namespace quillpost::testing
