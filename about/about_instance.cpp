@@ -1,7 +1,7 @@
 #include "about/about_instance.h"
 
 #include "about/form2.h"
-#include "core/thread_instance.h"
+#include "forms/thread_instance.h"
 
 namespace quillpost {
 namespace {

@@ -37,7 +37,7 @@ public:
     }
 
 private:
-    BoundedLocks locks_;
+    BoundedVetoes locks_;
 };
 
 SampleFactory g_sampleFactory;
@@ -54,12 +54,16 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, void** out)
     return quillpost::g_sampleFactory.QueryInterface(riid, out);
 }
 
-// Only once no object, lock or window of any apartment is left.
+// Only once no object, veto or window of any apartment is left.
 STDAPI DllCanUnloadNow()
 {
     const void* asker = __builtin_return_address(0);
     quillpost::GiveBackReferencesOnComsQuery(asker);
-    if (quillpost::ModuleLockCount() != 0) {
+    if (quillpost::UnloadVetoCount() != 0) {
+        // CoFreeUnusedLibraries(Ex) keeps a library that answers "no" (documented for it). But
+        // CoUninitialize unloads every DLL the thread loaded, asking this only as a courtesy
+        // (documented for it; Wine 8 frees only those that agree), and which of the two asked
+        // cannot be told from here: COM may let go whatever the answer.
         quillpost::LetComGoWhateverTheAnswer(asker);
         return S_FALSE;
     }

@@ -18,7 +18,7 @@ namespace {
 
 // One spy per watched thread, found through a TLS slot. Lent to COM, which may call or release it
 // as the thread ends, whatever else is gone by then: it keeps the module.
-class ThreadSpy final : public ComObject<ThreadSpy, ModuleKeep, IInitializeSpy> {
+class ThreadSpy final : public ComObject<ThreadSpy, LentKeep, IInitializeSpy> {
 public:
     static std::span<const InterfaceRow> Interfaces()
     {
@@ -76,7 +76,7 @@ STDMETHODIMP ThreadSpy::PreUninitialize(DWORD initializations)
     }
     // Pairs that components begin and end outside our calls leave this difference alone.
     if (initializations > ownInitializations_ + 1) return S_OK;  // the host keeps COM
-    ModuleHold hold;
+    RunningScope running;
     Microsoft::WRL::ComPtr<ThreadSpy> self(this);  // listeners unwatch, which may revoke us while we run
     ComEndListener* listeners[std::size(listeners_)];
     std::copy(std::begin(listeners_), std::end(listeners_), listeners);

@@ -1,11 +1,11 @@
 // The entry points through which foreign code calls the module: window procedures (of a class or
 // a subclassed control) and message hooks. Each is made here, from the module's own handler, by a
-// template that takes the module's hold (ModuleHold) before the handler runs, so that no handler
+// template that takes the module's running scope (RunningScope) before the handler runs, so that no handler
 // can forget it: whatever the handler does (pump, destroy its window, give back the window's own
 // references), the module stays mapped and counted until the procedure has returned.
 //
 // The rule, kept here and in ComObject (core/com_object.h): every call that foreign code makes into
-// the module runs inside a ModuleHold taken first; the lifetime core relies on it when it gives a
+// the module runs inside a RunningScope taken first; the lifetime core relies on it when it gives a
 // loader reference back (core/loader_reference.cpp). The one exception is the pool callback that
 // gives references back: it runs on the very reference it frees, after it has returned.
 // Entries into a window's code also take the window's DPI context (forms/window_entry.h).
@@ -23,14 +23,14 @@ using HookHandler = LRESULT (*)(int, WPARAM, LPARAM);
 template <WindowHandler Handler>
 LRESULT CALLBACK WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    ModuleHold hold;
+    RunningScope running;
     return Handler(window, message, wParam, lParam);
 }
 
 template <HookHandler Handler>
 LRESULT CALLBACK HookProcedure(int code, WPARAM wParam, LPARAM lParam)
 {
-    ModuleHold hold;
+    RunningScope running;
     return Handler(code, wParam, lParam);
 }
 

@@ -4,7 +4,7 @@
 // soon as it is freed, and a thread still executing the module's code would return into nothing.
 // Which thread can be executing it at that moment, without a reference that keeps it mapped?
 //  - Every entry point that foreign code calls while only our references keep the module (window
-//    procedures, the objects lent to controls and to COM) runs its whole body inside a ModuleHold
+//    procedures, the objects lent to controls and to COM) runs its whole body inside a RunningScope
 //    scope, taken first; and a reference is only ever given back inside such a scope, by the
 //    window or object whose end it is. Other threads running our code do so for a window or
 //    object that still holds its own reference, or for the host, which holds its own.

@@ -1,4 +1,4 @@
-// The module's handle and the counts of its locks and scopes. The loader references its windows
+// The module's handle and the counts of its vetoes and running scopes. The loader references its windows
 // and lent objects hold are given back in loader_reference.cpp.
 #include "core/module.h"
 
@@ -11,7 +11,7 @@ using thread_rows::Read;
 
 HINSTANCE g_instance = nullptr;
 DWORD_PTR g_imageStart = 0, g_imageEnd = 0;
-LONG g_locks = 0;
+LONG g_vetoes = 0;
 
 }  // namespace
 
@@ -29,20 +29,20 @@ void SetModuleInstance(HINSTANCE instance)
 
 bool IsInsideImage(DWORD_PTR address) { return address >= g_imageStart && address < g_imageEnd; }
 
-LONG ModuleLockCount() { return Read(g_locks); }
+LONG UnloadVetoCount() { return Read(g_vetoes); }
 
-ModuleLock::ModuleLock() { InterlockedIncrement(&g_locks); }
-ModuleLock::ModuleLock(const ModuleLock&) { InterlockedIncrement(&g_locks); }
-ModuleLock::~ModuleLock() { InterlockedDecrement(&g_locks); }
+UnloadVeto::UnloadVeto() { InterlockedIncrement(&g_vetoes); }
+UnloadVeto::UnloadVeto(const UnloadVeto&) { InterlockedIncrement(&g_vetoes); }
+UnloadVeto::~UnloadVeto() { InterlockedDecrement(&g_vetoes); }
 
-ModuleHold::ModuleHold() : row_(thread_rows::ThisThreadsRow())
+RunningScope::RunningScope() : row_(thread_rows::ThisThreadsRow())
 {
-    // Without a row the scope holds its lock alone: the thread then leaves whatever it gives back
+    // Without a row the scope holds its veto alone: the thread then leaves whatever it gives back
     // to the loader's keeping (LoaderReference::Reset), so nothing waits for its depth.
     if (row_) InterlockedIncrement(&row_->depth);
 }
 
-ModuleHold::~ModuleHold()
+RunningScope::~RunningScope()
 {
     if (!row_) return;
     // Only the owner changes its row's depth. The last scope's end wakes a callback waiting for it.
@@ -54,18 +54,18 @@ ModuleHold::~ModuleHold()
 
 void ForgetThisThread() { thread_rows::ReleaseThisThreadsRow(); }
 
-void BoundedLocks::Add()
+void BoundedVetoes::Add()
 {
     InterlockedIncrement(&count_);
-    InterlockedIncrement(&g_locks);
+    InterlockedIncrement(&g_vetoes);
 }
 
-bool BoundedLocks::Remove()
+bool BoundedVetoes::Remove()
 {
     for (LONG current = Read(count_); current > 0;) {
         const LONG seen = InterlockedCompareExchange(&count_, current - 1, current);
         if (seen == current) {
-            InterlockedDecrement(&g_locks);
+            InterlockedDecrement(&g_vetoes);
             return true;
         }
         current = seen;

@@ -1,12 +1,13 @@
-// The lifetime core: the module's handle, and the owners of every hold on it. No code of the
-// module takes or gives back a hold by hand; it owns one of these:
-//  - ModuleLock: one count of the unload query's "no" (every object, window, server lock);
-//  - ModuleHold: a scope that can pump messages or runs for foreign code; it holds a lock and
-//    counts as code of ours running, which a loader reference given back waits for;
+// The lifetime core: the module's handle, and the owners of everything that keeps it. No code of
+// the module takes or gives one back by hand; it owns one of these, each a different thing:
+//  - UnloadVeto: one count of the unload query's "no" (every object, window, server lock);
+//  - RunningScope: this thread runs the module's code for the scope (it can pump messages, or
+//    foreign code entered it); it holds a veto, and a loader reference given back waits for it;
 //  - LoaderReference: a reference of the loader's, for whatever foreign code can call while the
 //    host holds none of its own (a window, an object handed to a control or to COM's spy list);
-//  - BoundedLocks: locks counted by a caller's calls (LockServer, a static object's references),
-//    which refuse to go below zero.
+//  - LentKeep: a veto and a loader reference together, kept by each window and lent object;
+//  - BoundedVetoes: vetoes counted by a caller's calls (LockServer, a static object's
+//    references), which refuse to go below zero.
 #pragma once
 
 #include <windows.h>
@@ -24,37 +25,39 @@ void SetModuleInstance(HINSTANCE instance);
 // Whether the address lies in the module's mapped image.
 bool IsInsideImage(DWORD_PTR address);
 
-// Locks of every kind held now, in every apartment: zero when the module may unload.
-LONG ModuleLockCount();
+// Vetoes of every kind held now, in every apartment: zero when the module may unload.
+LONG UnloadVetoCount();
 
-class ModuleLock {
+class UnloadVeto {
 public:
-    ModuleLock();
-    ModuleLock(const ModuleLock&);
-    ModuleLock& operator=(const ModuleLock&) { return *this; }  // each owner keeps its own count
-    ~ModuleLock();
+    UnloadVeto();
+    UnloadVeto(const UnloadVeto&);
+    UnloadVeto& operator=(const UnloadVeto&) { return *this; }  // each owner keeps its own count
+    ~UnloadVeto();
 };
 
-// Holds the module for a scope that can pump messages (a modal loop, a window's handler, a
-// browser's creation) or that foreign code entered: the unload query answers "no" until the
-// scope has ended, and a loader reference given back meanwhile waits for it. Take it first in
-// such a scope, so that everything after it returns without calling out of the module.
-class ModuleHold {
+// A scope in which this thread runs the module's code and may pump messages (a modal loop, a
+// window's handler, a browser's creation), or that foreign code entered: the unload query
+// answers "no" until the scope has ended, and a loader reference given back meanwhile waits for
+// it. Take it first in such a scope, so that everything after it returns without calling out of
+// the module. Only the entry points (core/entry_points.h, forms/window_entry.h) and ComObject's
+// Release take one, and the few scopes that pump for the host's own call.
+class RunningScope {
 public:
-    ModuleHold();
-    ModuleHold(const ModuleHold&) = delete;
-    ModuleHold& operator=(const ModuleHold&) = delete;
-    ~ModuleHold();
+    RunningScope();
+    RunningScope(const RunningScope&) = delete;
+    RunningScope& operator=(const RunningScope&) = delete;
+    ~RunningScope();
 
 private:
-    ModuleLock lock_;
+    UnloadVeto veto_;
     thread_rows::ThreadRow* row_;  // this thread's, which counts its depth in scopes; nullptr if none was free
 };
 
 // At the calling thread's end (DLL_THREAD_DETACH): the lifetime core forgets it.
 void ForgetThisThread();
 
-// A loader reference to this module while the owner holds it. Given back inside a ModuleHold
+// A loader reference to this module while the owner holds it. Given back inside a running
 // scope, it goes to the loader once the thread that gave it back can no longer be running the
 // module's code: from a thread-pool callback that lets the pool free the library after it
 // returned, or from COM's unload query (see loader_reference.cpp for the rule). In a program that links the
@@ -90,20 +93,20 @@ void LetComGoWhateverTheAnswer(const void* askedFrom);
 
 // What a window or an object lent to foreign code keeps while it exists: the unload query's
 // "no" and the loader's reference.
-struct ModuleKeep {
-    ModuleKeep() { reference.Take(); }
-    ModuleLock lock;
+struct LentKeep {
+    LentKeep() { reference.Take(); }
+    UnloadVeto veto;
     LoaderReference reference;
 };
 
-// Module locks that a caller's calls take and give back (LockServer, the references of an
+// Vetoes that a caller's calls take and give back (LockServer, the references of an
 // object that lives as long as the module). An unbalanced give-back is refused and changes
 // nothing: it must not make the module's count go negative, or the module could never unload.
-class BoundedLocks {
+class BoundedVetoes {
 public:
-    constexpr BoundedLocks() = default;
-    BoundedLocks(const BoundedLocks&) = delete;
-    BoundedLocks& operator=(const BoundedLocks&) = delete;
+    constexpr BoundedVetoes() = default;
+    BoundedVetoes(const BoundedVetoes&) = delete;
+    BoundedVetoes& operator=(const BoundedVetoes&) = delete;
 
     void Add();
     // False, and no change, when none is held.

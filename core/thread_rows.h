@@ -1,4 +1,4 @@
-// The lifetime core's record of the threads that run the module's code in scopes (ModuleHold)
+// The lifetime core's record of the threads that run the module's code in scopes (RunningScope)
 // and give loader references back: one row per such thread while it lives. Private to the
 // lifetime core (module.cpp, loader_reference.cpp).
 #pragma once

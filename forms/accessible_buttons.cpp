@@ -1,6 +1,6 @@
 // The parts of a form's picture that act like push buttons: the system's objects see only the
 // picture, so each is an element of the form's object, with the name and press of a button.
-#include "forms/form_accessible.h"
+#include "forms/accessible_elements.h"
 
 #include <oleacc.h>
 

@@ -1,6 +1,6 @@
 // A link label: the system's object shows it as a plain client area without an action, so its
 // own tells a link that jumps, takes the focus and is pressed like a click.
-#include "forms/form_accessible.h"
+#include "forms/accessible_elements.h"
 
 #include <oleacc.h>
 

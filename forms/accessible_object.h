@@ -1,5 +1,5 @@
 // The object that answers assistive technology for a form's client area or one of its link
-// labels (form_accessible.cpp: what it answers for; accessible_form.cpp: the form's tree).
+// labels (accessible_object.cpp: what it answers for; accessible_client_area.cpp: the form's tree).
 #pragma once
 
 #include <windows.h>
@@ -9,7 +9,7 @@
 
 #include "core/com_object.h"
 #include "core/raii.h"
-#include "forms/form_accessible.h"
+#include "forms/accessible_elements.h"
 #include "forms/window_entry.h"
 
 namespace quillpost {
@@ -22,7 +22,7 @@ using UniqueOleacc = UniqueOwner<HMODULE, FreeOleacc>;
 // Lent to oleacc and through it to other processes, which may call it after the window has gone:
 // it keeps the module, holds oleacc for its own calls, and finds its form again, through the
 // window, at every call, in the form's DPI context.
-class FormAccessible final : public ComObject<FormAccessible, ModuleKeep, IAccessible> {
+class FormAccessible final : public ComObject<FormAccessible, LentKeep, IAccessible> {
 public:
     FormAccessible(HWND form, int row);
 
@@ -61,14 +61,14 @@ public:
         return E_NOTIMPL;
     }
 
-    // IAccessible: the form's tree (accessible_form.cpp)
+    // IAccessible: the form's tree (accessible_client_area.cpp)
     STDMETHODIMP get_accParent(IDispatch** out) override;
     STDMETHODIMP get_accChildCount(LONG* out) override;
     STDMETHODIMP get_accChild(VARIANT child, IDispatch** out) override;
     STDMETHODIMP get_accFocus(VARIANT* out) override;
     STDMETHODIMP accNavigate(LONG direction, VARIANT start, VARIANT* out) override;
     STDMETHODIMP accHitTest(LONG x, LONG y, VARIANT* out) override;
-    // and what each element tells of itself (form_accessible.cpp)
+    // and what each element tells of itself (accessible_object.cpp)
     STDMETHODIMP get_accName(VARIANT child, BSTR* out) override;
     STDMETHODIMP get_accValue(VARIANT, BSTR* out) override { return NoProperty(out); }
     STDMETHODIMP get_accDescription(VARIANT, BSTR* out) override { return NoProperty(out); }
@@ -109,10 +109,10 @@ private:
     HRESULT AboutElement(const VARIANT& child, Answer answer) const;
     // The live form and window, read in the form's DPI context (`entered`, which only the form's
     // EntryWindow makes); false when the window has gone.
-    bool Resolve(const WindowDpiScope& entered, Element* out) const;
+    bool Resolve(const WindowEntryScope& entered, Element* out) const;
     // The element a child identifier names: E_INVALIDARG for anything but the object and its
     // drawn buttons (child windows have objects of their own), E_FAIL once the window has gone.
-    HRESULT Find(const WindowDpiScope& entered, const VARIANT& child, Element* out) const;
+    HRESULT Find(const WindowEntryScope& entered, const VARIANT& child, Element* out) const;
     // Child `id` as a client wants it: a drawn button by number, a child window as its object.
     HRESULT Child(const Element& self, LONG id, VARIANT* out) const;
     HRESULT WindowObject(HWND window, IDispatch** out) const;

@@ -117,7 +117,7 @@ void FormWindow::TakeDialogKeys()
     dialogKeys_.Reset(entry::HookThisThreadsQueue<&FormWindow::DialogKeys>());
 }
 
-// Entered under the module's hold and in the form's DPI context: the dialog manager may close the
+// Entered in the module's running scope and in the form's DPI context: the dialog manager may close the
 // form, and so remove this hook.
 bool FormWindow::DialogKeys(MSG& message)
 {

@@ -41,7 +41,7 @@ FormWindow::FormWindow(const form::FormRow& form, std::span<const ControlRow> co
 
 HRESULT FormWindow::Show()
 {
-    ModuleHold hold;
+    RunningScope running;
     OwnComCalls own;  // creating and showing the browser initializes COM on this thread
     failedStep_.Clear();
     if (stage_ == Stage::Loading || stage_ == Stage::Unloading)
@@ -56,7 +56,7 @@ HRESULT FormWindow::Show()
 
 void FormWindow::Unload()
 {
-    ModuleHold hold;  // the browser's teardown may pump
+    RunningScope running;  // the browser's teardown may pump
     OwnComCalls own;  // hiding and closing the browser ends the COM it began
     if (window_) DestroyWindow(window_);
 }

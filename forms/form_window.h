@@ -5,9 +5,9 @@
 //
 // Lifetime, as a guest in the host's process:
 //  - Every message to a form (its procedures are entered through core/entry_points.h), and Show,
-//    hold the module (ModuleHold): whatever pumps inside
+//    run in the module's running scope: whatever pumps inside
 //    them (a message box, the browser, a destroyed owner) cannot let the module unload under
-//    them. An existing window keeps the module (a lock and a loader reference) until WM_NCDESTROY.
+//    them. An existing window keeps the module (a veto and a loader reference) until WM_NCDESTROY.
 //  - A window counts as loaded only once its load steps have completed. Show during a load or
 //    an unload answers kBusy and changes nothing; a close asked for during the load is carried
 //    out (posted) when the load has completed, so the outer Show still succeeds.
@@ -88,7 +88,7 @@ protected:
     virtual bool IsLink(const form::ControlRow&) const { return false; }
     // Gives the focus to a control's window; a hosted control may want more than SetFocus.
     virtual void FocusControl(const form::ControlRow&, HWND control) { SetFocus(control); }
-    // For assistive technology (form_accessible.cpp): the label whose text names the form (else
+    // For assistive technology (accessible_object.cpp): the label whose text names the form (else
     // its caption), and the parts of its picture that act like push buttons.
     virtual const form::ControlRow* NameLabel() const { return nullptr; }
     virtual std::span<const form::DrawnButton> DrawnButtons() const { return {}; }
@@ -128,11 +128,11 @@ private:
     static bool DialogKeys(MSG& message);
     // The form of ours that `window` is, or nullptr.
     static FormWindow* FromWindow(HWND window);
-    // WM_GETOBJECT for the form (kOnForm) or a link label (form_accessible.cpp); 0: the system's.
+    // WM_GETOBJECT for the form (kOnForm) or a link label (accessible_object.cpp); 0: the system's.
     LRESULT AnswerAccessible(int row, WPARAM flags, LPARAM objectId);
 
     void OnComEnding() override;
-    // Entered under the module's hold (core/entry_points.h).
+    // Entered in the module's running scope (core/entry_points.h).
     static LRESULT WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     static LRESULT ControlProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -144,7 +144,7 @@ private:
     bool abandoned_ = false;
     HWND window_ = nullptr;
     int dpi_ = kLayoutDpi;
-    std::optional<ModuleKeep> keep_;  // while the window exists
+    std::optional<LentKeep> keep_;  // while the window exists
     HWND controlWindows_[form::kMaxControls] = {};  // by row; nullptr for windowless controls
     int focusRow_ = -1;  // the control that last had the focus, given it again on activation
     UniqueHook dialogKeys_;  // while loaded, for a form that takes dialog keys

@@ -20,8 +20,8 @@ constexpr DWORD kBorderlessExStyle = WS_EX_APPWINDOW;  // a taskbar entry, to fi
 
 }  // namespace
 
-// Entered under the module's hold: a handler may pump (a message box, the browser's teardown) and
-// the window may be destroyed meanwhile, giving back the window's own hold.
+// Entered in the module's running scope: a handler may pump (a message box, the browser's teardown) and
+// the window may be destroyed meanwhile, giving back the window's own keep.
 LRESULT FormWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
     OwnComCalls own;  // COM begun or ended by the browser while we handle a message is not the host's

@@ -8,7 +8,7 @@
 
 namespace quillpost {
 
-// A class of the module's: its procedure is always the handler entered under the module's hold
+// A class of the module's: its procedure is always the handler entered in the module's running scope
 // (core/entry_points.h), the only way a row can be made.
 class WindowClassRow {
 public:

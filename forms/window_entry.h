@@ -1,5 +1,5 @@
 // Entry points into a window's code from foreign code, beside core/entry_points.h's: made here so
-// that each runs in its window's DPI context (dpi_scope.h) as well as under the module's hold.
+// that each runs in its window's DPI context (dpi_scope.h) as well as in the module's running scope.
 //
 // Windows runs a window procedure in its window's context, whatever the thread's; any other call
 // runs in the thread's, which in a host is usually of a lower awareness than our per-monitor
@@ -19,12 +19,28 @@
 
 namespace quillpost {
 
+// A call from foreign code in a window's code: the module's running scope, taken first (the
+// call may pump, and the window may end meanwhile), and the window's DPI context.
+class WindowEntryScope {
+public:
+    explicit WindowEntryScope(HWND window) : context_(window) {}
+    WindowEntryScope(const WindowEntryScope&) = delete;
+    WindowEntryScope& operator=(const WindowEntryScope&) = delete;
+
+    HWND Window() const { return context_.Window(); }
+
+private:
+    RunningScope running_;
+    WindowDpiScope context_;
+};
+
 class EntryWindow {
 public:
     explicit EntryWindow(HWND window) : window_(window) {}
 
-    // The thread in the window's DPI context until the scope ends; its Window() is the handle.
-    WindowDpiScope Enter() const { return WindowDpiScope(window_); }
+    // The thread in the module's running scope and the window's DPI context until the scope ends;
+    // its Window() is the handle.
+    WindowEntryScope Enter() const { return WindowEntryScope(window_); }
 
 private:
     HWND window_;
@@ -49,8 +65,8 @@ LRESULT OfferQueuedMessage(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(nullptr, code, wParam, lParam);  // the host's own hooks, in its context
 }
 
-// Hooks the calling thread's queue (WH_GETMESSAGE) with `Handler`, entered under the module's
-// hold (core/entry_points.h) and in the DPI context of each message's window.
+// Hooks the calling thread's queue (WH_GETMESSAGE) with `Handler`, entered in the module's
+// running scope (core/entry_points.h) and in the DPI context of each message's window.
 template <QueuedMessageHandler Handler>
 HHOOK HookThisThreadsQueue()
 {

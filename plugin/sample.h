@@ -11,8 +11,8 @@
 
 namespace quillpost {
 
-// Held by the host only, which keeps the module loaded while it calls: a module lock suffices.
-class Sample final : public ComObject<Sample, ModuleLock, _Sample, ISupportErrorInfo> {
+// Held by the host only, which keeps the module loaded while it calls: an unload veto suffices.
+class Sample final : public ComObject<Sample, UnloadVeto, _Sample, ISupportErrorInfo> {
 public:
     // Creates a Sample and asks it for riid; *out = nullptr on failure.
     static HRESULT Create(REFIID riid, void** out);

@@ -23,7 +23,7 @@ void AcceleratorHook::Remove()
     keep_.reset();
 }
 
-// Entered under the module's hold, in the DPI context of the message's window: the control may
+// Entered in the module's running scope, in the DPI context of the message's window: the control may
 // close the viewer, and so remove the hook and give back its keep, while we are inside it.
 bool AcceleratorHook::OnMessage(MSG& message)
 {

@@ -30,7 +30,7 @@ private:
     static bool OnMessage(MSG& message);
 
     HHOOK hook_ = nullptr;
-    std::optional<ModuleKeep> keep_;  // the system calls the hook's code until it is removed
+    std::optional<LentKeep> keep_;  // the system calls the hook's code until it is removed
 };
 
 }  // namespace quillpost

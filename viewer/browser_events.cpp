@@ -3,7 +3,7 @@
 #include <exdisp.h>
 #include <exdispid.h>
 
-#include "core/event_arguments.h"
+#include "viewer/event_arguments.h"
 #include "shell/users_browser.h"
 #include "viewer/page_navigation.h"
 #include "viewer/page_zoom.h"
@@ -58,9 +58,8 @@ STDMETHODIMP BrowserEvents::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*
 STDMETHODIMP BrowserEvents::Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
                                    UINT*)
 {
-    // No hold of its own, as for the site's calls: nothing here pumps messages or gives back a
-    // reference, and the control holds the sink, which keeps the module, for the call.
-    const WindowDpiScope inContext = viewer_.Enter();
+    // The zoom calls into the control, which may pump: the viewer's entry takes a running scope.
+    const WindowEntryScope entered = viewer_.Enter();
     switch (member) {
     case DISPID_BEFORENAVIGATE2:
         OnBeforeNavigate(params);

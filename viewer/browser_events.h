@@ -23,7 +23,7 @@
 namespace quillpost {
 
 // Lent to the control while the viewer is loaded: it keeps the module.
-class BrowserEvents final : public ComObject<BrowserEvents, ModuleKeep, IDispatch> {
+class BrowserEvents final : public ComObject<BrowserEvents, LentKeep, IDispatch> {
 public:
     // `browser` is the control whose events these are; it is only compared, never called or held.
     // Run in the DPI context of `viewer`, the window the page is shown in.

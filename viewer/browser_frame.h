@@ -14,7 +14,7 @@
 namespace quillpost {
 
 // Lent to the control, which may call it after the window has gone: it keeps the module.
-class BrowserFrame final : public ComObject<BrowserFrame, ModuleKeep, IOleInPlaceFrame> {
+class BrowserFrame final : public ComObject<BrowserFrame, LentKeep, IOleInPlaceFrame> {
 public:
     static HRESULT Create(HWND topLevel, Microsoft::WRL::ComPtr<BrowserFrame>* out);
     static std::span<const InterfaceRow> Interfaces();

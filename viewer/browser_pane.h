@@ -8,7 +8,7 @@
 
 #include <string_view>
 
-#include "core/event_connection.h"
+#include "viewer/event_connection.h"
 #include "viewer/browser_events.h"
 #include "viewer/browser_frame.h"
 #include "viewer/browser_site.h"

@@ -20,7 +20,7 @@
 namespace quillpost {
 
 // Lent to the control, which may call it after the window has gone: it keeps the module.
-class BrowserSite final : public ComObject<BrowserSite, ModuleKeep, IOleClientSite, IOleInPlaceSite,
+class BrowserSite final : public ComObject<BrowserSite, LentKeep, IOleClientSite, IOleInPlaceSite,
                                            IDocHostUIHandler, IOleCommandTarget, IServiceProvider> {
 public:
     // `container` is the window the control lives in; `position` its rectangle there; `frame` the

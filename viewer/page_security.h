@@ -10,7 +10,7 @@
 
 namespace quillpost {
 
-// A part of the object that owns it (the browser's site): it has no count, no hold on the module
+// A part of the object that owns it (the browser's site): it has no count, no keep of the module
 // and no identity of its own, but its owner's, which lives at least as long as the control holds
 // the manager and answers every QueryInterface, this interface among them.
 class PageSecurity final : public IInternetSecurityManager {

@@ -170,8 +170,6 @@ void Draw(BYTE* bits)
 
 }  // namespace
 
-SIZE PictureSize(int dpi) { return {ScaledPixels(kWidth, dpi), ScaledPixels(kHeight, dpi)}; }
-
 HBITMAP CreateBitmap(int dpi)
 {
     BITMAPINFO info{};

@@ -4,16 +4,11 @@
 
 #include <windows.h>
 
-#include <cstddef>
 #include <vector>
 
-namespace quillpost::skin {
+#include "viewer/skin_picture.h"
 
-inline constexpr int kWidth = 571;
-inline constexpr int kHeight = 507;
-inline constexpr int kRowBytes = (kWidth * 3 + 3) / 4 * 4;
-inline constexpr std::size_t kHeaderBytes = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
-inline constexpr std::size_t kDibBytes = kHeaderBytes + std::size_t{kRowBytes} * kHeight;
+namespace quillpost::skin {
 
 // A new bottom-up DIB section holding the picture at `dpi`; the caller owns it. At 96 dpi the
 // picture is drawn straight into a 24-bit section's bits; at any other DPI it is drawn once at 96
@@ -21,9 +16,6 @@ inline constexpr std::size_t kDibBytes = kHeaderBytes + std::size_t{kRowBytes} *
 // whole multiple of 96 dpi, where scaling makes no new colours, 8-bit with a colour table. Either
 // way the section is the only copy of its pixels that is kept.
 HBITMAP CreateBitmap(int dpi = 96);
-
-// The picture's size in pixels at `dpi`.
-SIZE PictureSize(int dpi);
 
 // The picture of a section made by CreateBitmap as a DIB image: a 54-byte header, then the
 // bottom-up 24-bit rows padded to 4-byte words (kDibBytes in all). Empty when `section` is not

@@ -10,7 +10,7 @@
 
 #include "core/raii.h"
 #include "forms/twips.h"
-#include "viewer/skin.h"
+#include "viewer/skin_picture.h"
 
 namespace quillpost::skin {
 namespace {

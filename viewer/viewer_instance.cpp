@@ -1,6 +1,6 @@
 #include "viewer/viewer_instance.h"
 
-#include "core/thread_instance.h"
+#include "forms/thread_instance.h"
 #include "viewer/form1.h"
 
 namespace quillpost {

@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "plugin/guest_test.h"
+#include "core/guest_test.h"
 #include "slow_calls.h"
 #include "support/windows.h"
 

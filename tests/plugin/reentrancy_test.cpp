@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-#include "plugin/guest_test.h"
+#include "core/guest_test.h"
 #include "support/dispatch.h"
 #include "support/windows.h"
 

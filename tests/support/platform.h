@@ -1,5 +1,6 @@
 // Where the tests run. A few tests change what belongs to a desktop's user -- the web browser
-// control's machine-wide registration, the Internet proxy setting, the real mouse and keyboard --
+// control's machine-wide registration, the Internet proxy setting, the display's DPI
+// (LogPixels), the real mouse and keyboard --
 // or rely on where Wine keeps its programs. They run under Wine, in the private prefix and on the
 // virtual display that the scripts make, and are skipped on Windows itself.
 #pragma once

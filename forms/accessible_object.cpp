@@ -1,7 +1,7 @@
 // What assistive technology sees of a form where the system's own objects fall short: a link
 // label, which they show as a plain client area without an action, and the client area of a form
 // that is named by a label rather than its caption or draws parts that act like push buttons
-// (form_accessible.h has the three jobs). Everything else keeps the system's objects. Answered from
+// (accessible_elements.h has the three jobs). Everything else keeps the system's objects. Answered from
 // WM_GETOBJECT; oleacc is loaded only then, so a host that never meets a screen reader does not
 // pay for it.
 //
@@ -36,7 +36,7 @@ HMODULE LoadOleacc()
 
 FormAccessible::FormAccessible(HWND form, int row) : form_(form), row_(row), oleacc_(LoadOleacc()) {}
 
-bool FormAccessible::Resolve(const WindowDpiScope& entered, Element* out) const
+bool FormAccessible::Resolve(const WindowEntryScope& entered, Element* out) const
 {
     // The handle may name another window by now: only a live form of ours is asked.
     const HWND window = entered.Window();
@@ -55,7 +55,7 @@ bool FormAccessible::Resolve(const WindowDpiScope& entered, Element* out) const
     return out->window != nullptr;
 }
 
-HRESULT FormAccessible::Find(const WindowDpiScope& entered, const VARIANT& child, Element* out) const
+HRESULT FormAccessible::Find(const WindowEntryScope& entered, const VARIANT& child, Element* out) const
 {
     if (!Resolve(entered, out)) return E_FAIL;
     if (V_VT(&child) != VT_I4) return E_INVALIDARG;
@@ -68,7 +68,7 @@ HRESULT FormAccessible::Find(const WindowDpiScope& entered, const VARIANT& child
 template <typename Answer>
 HRESULT FormAccessible::AboutElement(const VARIANT& child, Answer answer) const
 {
-    const WindowDpiScope entered = form_.Enter();
+    const WindowEntryScope entered = form_.Enter();
     Element element;
     if (HRESULT hr = Find(entered, child, &element); FAILED(hr)) return hr;
     return answer(element, KindOf(element));

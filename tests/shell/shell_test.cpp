@@ -68,7 +68,7 @@ private:
     std::wstring folder_;
 };
 
-TEST(AboutShell, SearchesTheProgramFolderThenTheSystemAndNeverTheCurrentFolder)
+TEST(Shell, SearchesTheProgramFolderThenTheSystemAndNeverTheCurrentFolder)
 {
     PlantedExplorer planted;
     CurrentFolder inside(planted.Folder());
@@ -87,7 +87,7 @@ TEST(AboutShell, SearchesTheProgramFolderThenTheSystemAndNeverTheCurrentFolder)
 
 // Relative entries would reach the current folder; an entry longer than a path can be is passed
 // over whole, and the walk goes on after it.
-TEST(AboutShell, OnlyPathEntriesThatAreFullPathsAreSearched)
+TEST(Shell, OnlyPathEntriesThatAreFullPathsAreSearched)
 {
     wchar_t saved[4096] = {};
     GetEnvironmentVariableW(L"PATH", saved, ARRAYSIZE(saved));
@@ -103,7 +103,7 @@ TEST(AboutShell, OnlyPathEntriesThatAreFullPathsAreSearched)
     EXPECT_EQ(L"C:\\after", folders.back());
 }
 
-TEST(AboutShell, APlantedExplorerInTheCurrentFolderIsPassedOver)
+TEST(Shell, APlantedExplorerInTheCurrentFolderIsPassedOver)
 {
     QUILLPOST_UNDER_WINE_ONLY("expects explorer.exe in the system folder, where Wine keeps it");
     PlantedExplorer planted;
@@ -118,7 +118,7 @@ TEST(AboutShell, APlantedExplorerInTheCurrentFolderIsPassedOver)
     RemoveFolder(emptyProgramFolder);
 }
 
-TEST(AboutShell, ARelativePathWithFoldersIsRefused)
+TEST(Shell, ARelativePathWithFoldersIsRefused)
 {
     PlantedExplorer planted;
     const std::wstring parent = planted.Folder().substr(0, planted.Folder().find_last_of(L'\\'));
@@ -129,7 +129,7 @@ TEST(AboutShell, ARelativePathWithFoldersIsRefused)
               FindProgram(relative + L" http://x.example", L"C:\\app", program));
 }
 
-TEST(AboutShell, AQuotedFullPathIsUsedAsItStands)
+TEST(Shell, AQuotedFullPathIsUsedAsItStands)
 {
     PlantedExplorer planted;
     PathText program;
@@ -138,7 +138,7 @@ TEST(AboutShell, AQuotedFullPathIsUsedAsItStands)
 }
 
 // Names that no file can answer, those too long for a path among them, whatever lies on the disk.
-TEST(AboutShell, AMissingProgramIsFileNotFound)
+TEST(Shell, AMissingProgramIsFileNotFound)
 {
     const std::wstring longName(MAX_PATH, L'x');
     for (const std::wstring& line : {std::wstring(L"NoSuchQuillpostProgram http://x"), std::wstring(L"\"\" x"),
@@ -150,7 +150,7 @@ TEST(AboutShell, AMissingProgramIsFileNotFound)
     }
 }
 
-TEST(AboutShell, StartsTheProgramWithTheWholeLineAndTheWindowStyle)
+TEST(Shell, StartsTheProgramWithTheWholeLineAndTheWindowStyle)
 {
     ExplorerRecords records;
     const std::wstring line = L"\"" + StandInBesideAboutTests() + L"\" http://x.example/a  b";
@@ -206,7 +206,7 @@ private:
     std::thread thread_;
 };
 
-TEST(AboutShell, AProgramThatCannotStartIsToldInAMessageBoxAndTheCallerGoesOn)
+TEST(Shell, AProgramThatCannotStartIsToldInAMessageBoxAndTheCallerGoesOn)
 {
     const wchar_t line[] = L"NoSuchQuillpostProgram http://x.example";
     HRESULT hr = S_OK;

@@ -1,4 +1,4 @@
-#include "plugin/guest_test.h"
+#include "core/guest_test.h"
 
 #include <intrin.h>
 

@@ -10,6 +10,7 @@
 #include <tuple>
 
 #include "core/raii.h"
+#include "support/platform.h"
 
 namespace quillpost::testing {
 namespace {
@@ -182,6 +183,7 @@ TEST_P(WindowsAtDpi, KeepTheirLayoutsProportionsAndTheHostsAwareness)
     // Named one by one: a lambda below uses dpi, which a structured binding could not lend it.
     const int dpi = std::get<0>(GetParam());
     const wchar_t* host = std::get<1>(GetParam());
+    QUILLPOST_UNDER_WINE_ONLY("sets the desktop user's display DPI");
     DisplayDpi display(dpi);
     ASSERT_TRUE(display.Applied());
     const ProbeReport report = RunProbe(host);
@@ -240,6 +242,7 @@ INSTANTIATE_TEST_SUITE_P(HostKinds, WindowsAtDpi,
 // runs in its window's own context, so the rectangles are the screen's physical pixels.
 TEST(EntryPoints, RunInTheirWindowsDpiContextFromAnUnawareHostAt144Dpi)
 {
+    QUILLPOST_UNDER_WINE_ONLY("sets the desktop user's display DPI");
     DisplayDpi display(144);
     ASSERT_TRUE(display.Applied());
     const ProbeReport report = RunProbe(L"unaware entries");

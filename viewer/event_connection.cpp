@@ -1,4 +1,4 @@
-#include "core/event_connection.h"
+#include "viewer/event_connection.h"
 
 #include <utility>
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "plugin/guest_test.h"
+#include "core/guest_test.h"
 #include "support/dispatch.h"
 #include "support/module.h"
 #include "support/windows.h"

@@ -1,4 +1,4 @@
-#include "core/event_arguments.h"
+#include "viewer/event_arguments.h"
 
 namespace quillpost::event_arguments {
 namespace {

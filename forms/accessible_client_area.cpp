@@ -113,14 +113,14 @@ HWND ChildWindowAt(HWND window, POINT screen)
 template <typename Answer>
 HRESULT FormAccessible::AboutSelf(Answer answer) const
 {
-    const WindowDpiScope entered = form_.Enter();
+    const WindowEntryScope entered = form_.Enter();
     Element self;
     return Resolve(entered, &self) ? answer(self) : E_FAIL;
 }
 
 HRESULT FormAccessible::WindowObject(HWND window, IDispatch** out) const
 {
-    ModuleHold hold;  // oleacc asks the window, whose thread may be another that we wait for, pumping
+    RunningScope running;  // oleacc asks the window, whose thread may be another that we wait for, pumping
     auto fromWindow = Oleacc<ObjectFromWindow>("AccessibleObjectFromWindow");
     if (!fromWindow) return E_FAIL;
     return fromWindow(window, static_cast<DWORD>(OBJID_WINDOW), IID_IDispatch, reinterpret_cast<void**>(out));

@@ -3,7 +3,7 @@
 
 #include <functional>
 
-#include "plugin/guest_test.h"
+#include "core/guest_test.h"
 #include "support/accessibility.h"
 #include "support/windows.h"
 

@@ -1,5 +1,5 @@
-// What assistive technology is told of a form, for the object of form_accessible.cpp, in three
-// jobs: the form's client area (accessible_form.cpp), a link label (accessible_link.cpp) and the
+// What assistive technology is told of a form, for the object of accessible_object.cpp, in three
+// jobs: the form's client area (accessible_client_area.cpp), a link label (accessible_link.cpp) and the
 // parts of the form's picture that act like push buttons (accessible_buttons.cpp). Each job is
 // one row of ElementKind and the few answers only it gives.
 #pragma once
@@ -14,7 +14,7 @@
 namespace quillpost::accessible {
 
 // What one call is about, found again through the window at every call and only inside the
-// window's DPI context (form_accessible.cpp), where positions are the screen's physical pixels
+// window's DPI context (accessible_object.cpp), where positions are the screen's physical pixels
 // that assistive technology expects, whatever the context of the thread that called.
 struct Element {
     HWND form = nullptr;            // the form's window
@@ -48,7 +48,7 @@ inline const ElementKind& KindOf(const Element& element)
     return element.row == form::kOnForm ? kFormClient : kLinkLabel;
 }
 
-// Shared by the kinds (accessible_form.cpp).
+// Shared by the kinds (accessible_client_area.cpp).
 HRESULT Text(std::wstring_view text, BSTR* out);
 HRESULT WindowText(HWND window, BSTR* out);
 HRESULT Long(LONG value, VARIANT* out);
