@@ -14,7 +14,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 "$here/setup.sh"
 # shellcheck source=scripts/lib.sh
 . "$here/lib.sh"
-build_quillpost Quillpost dispatch_bench minimal_browser_host plugin_first_view start_bench
+build_quillpost Quillpost dispatch_bench minimal_browser_host plugin_first_view start_bench give_back_bench
 trap stop_everything EXIT
 # A display of our own with unmanaged windows: otherwise every shown or destroyed window waits
 # for a window manager that is not there.
@@ -27,6 +27,7 @@ cat <<'LEGEND'
 P1 = start to first view: ms from a host's start until the viewer is shown and its page asked for (in-process), and from its launch to its exit (whole process), Quillpost in a minimal host against a minimal browser host of our own
 P2 = per call: ns a host pays for creating Sample and for each call into it, by vtable and by name (IDispatch), against the platform's own dispatch
 P3 = footprint: the DLL's bytes and imports, and the committed private memory the plug-in adds to its host
+P4 = the give-back after COM let go with windows open: how soon the module goes, and what pinning it instead would keep
 bar = the target a figure is held to, the most it may be: a ratio (Quillpost over what its line compares it with), a size or a multiple
 LEGEND
 dll="$BUILD_DIR/bin/Quillpost.dll"
@@ -45,3 +46,6 @@ fi
 "$run" "$BUILD_DIR/bin/start_bench.exe" "${BENCH_ROUNDS:-30}" "${BENCH_TRACES:-7}"
 "$run" reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f >/dev/null
 "$run" "$BUILD_DIR/bin/dispatch_bench.exe" | sed -e '/^P2 /!s/^/P2 /'
+# The give-back after COM let go, against pinning the module: each run waits out Wine's idle pool
+# threads (6 s), so it takes BENCH_GIVE_BACK_ROUNDS (default 8) pairs.
+"$run" "$BUILD_DIR/bin/give_back_bench.exe" "${BENCH_GIVE_BACK_ROUNDS:-8}" | sed -e 's/^/P4 /'
