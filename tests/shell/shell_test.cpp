@@ -9,7 +9,7 @@
 
 #include "shell/shell.h"
 #include "core/system_error.h"
-#include "explorer_records.h"
+#include "about/explorer_records.h"
 #include "support/platform.h"
 
 namespace quillpost::testing {
