@@ -5,6 +5,21 @@
 #include "viewer/browser_shortcuts.h"
 
 namespace quillpost {
+namespace {
+
+// What the control's own site gives when its host answers no GetHostInfo (Microsoft's "Addressing
+// DPI issues", on the hosted browser control: 0x5a74012). A host that answers it replaces them, so
+// the viewer names them all and adds its own.
+constexpr DWORD kControlsOwnFlags =
+    DOCHOSTUIFLAG_DISABLE_HELP_MENU | DOCHOSTUIFLAG_DISABLE_SCRIPT_INACTIVE | DOCHOSTUIFLAG_ENABLE_FORMS_AUTOCOMPLETE |
+    DOCHOSTUIFLAG_ENABLE_INPLACE_NAVIGATION | DOCHOSTUIFLAG_IME_ENABLE_RECONVERSION | DOCHOSTUIFLAG_THEME |
+    DOCHOSTUIFLAG_NO3DOUTERBORDER |
+    DOCHOSTUIFLAG_LOCAL_MACHINE_ACCESS_CHECK |     // Internet pages kept from the machine's files
+    DOCHOSTUIFLAG_DISABLE_UNTRUSTEDPROTOCOL |      // no protocol handler that is not trusted
+    DOCHOSTUIFLAG_ENABLE_REDIRECT_NOTIFICATION;    // a server's redirect meets BeforeNavigate2
+static_assert(kControlsOwnFlags == 0x5a74012, "the control's own host flags, as documented");
+
+}  // namespace
 
 BrowserSite::BrowserSite(HWND container, const RECT& position, Microsoft::WRL::ComPtr<IOleInPlaceFrame> frame)
     : container_(container), position_(position), frame_(std::move(frame))
@@ -76,9 +91,10 @@ STDMETHODIMP BrowserSite::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlace
 STDMETHODIMP BrowserSite::GetHostInfo(DOCHOSTUIINFO* info)
 {
     if (!info || info->cbSize < sizeof(DOCHOSTUIINFO)) return E_INVALIDARG;
-    // A page's pixel is a 96th of an inch, not a pixel of the screen; how many screen pixels it
-    // takes is the page's zoom, which the pane sets to its window's DPI (page_zoom.h).
-    info->dwFlags = DOCHOSTUIFLAG_DPI_AWARE;
+    // The control's own protections kept. And a page's pixel is a 96th of an inch, not a pixel of
+    // the screen; how many screen pixels it takes is the page's zoom, which the pane sets to its
+    // window's DPI (page_zoom.h).
+    info->dwFlags = kControlsOwnFlags | DOCHOSTUIFLAG_DPI_AWARE;
     info->dwDoubleClick = DOCHOSTUIDBLCLK_DEFAULT;
     info->pchHostCss = nullptr;
     info->pchHostNS = nullptr;
