@@ -17,7 +17,7 @@ using event_arguments::Text;
 
 // Each event's declared argument count, and where its Cancel, address and document flag stand.
 namespace before_navigate { constexpr UINT kCount = 7, kAddress = 1, kCancel = 6; }
-namespace new_window3 { constexpr UINT kCount = 5, kCancel = 1, kAddress = 4; }
+namespace new_window3 { constexpr UINT kCount = 5, kCancel = 1, kFlags = 2, kAddress = 4; }
 namespace new_window2 { constexpr UINT kCount = 2, kCancel = 1; }
 namespace file_download { constexpr UINT kCount = 2, kIsDocument = 0, kCancel = 1; }
 namespace document_complete { constexpr UINT kCount = 2, kBrowser = 0; }
@@ -103,8 +103,18 @@ void BrowserEvents::OnNewWindow(const DISPPARAMS* params, bool third)
                                  : Flag(At(params, new_window2::kCount, new_window2::kCancel));
     if (!cancel) return;
     Cancel(cancel);
-    // Refused, and nothing starts, for anything but an http: or https: address of a sane length.
-    if (third) OpenInUsersBrowser(Text(At(params, new_window3::kCount, new_window3::kAddress)));
+    if (!third) return;
+    // A window that a script opens by itself, or while its page unloads, goes nowhere.
+    const ULONG flags = event_arguments::Number(At(params, new_window3::kCount, new_window3::kFlags), 0);
+    if (IsUsersFirstWindow(flags)) OpenForPage(Text(At(params, new_window3::kCount, new_window3::kAddress)));
+}
+
+// Refused, and nothing starts, for anything but an http: or https: address of a sane length, and
+// once the page has used up its starts for now. Only an address that would start something spends one.
+void BrowserEvents::OpenForPage(std::wstring_view address)
+{
+    if (!IsWebAddress(address) || address.size() > kLongestWebAddress || !starts_.Take()) return;
+    OpenInUsersBrowser(address);
 }
 
 // The control fires FileDownload for every document it is about to show, with ActiveDocument
@@ -117,8 +127,8 @@ void BrowserEvents::OnFileDownload(const DISPPARAMS* params)
     const bool isDocument = event_arguments::Boolean(At(params, kCount, kIsDocument), true);
     if (!cancel || isDocument) return;
     Cancel(cancel);
-    OpenInUsersBrowser(lastNavigation_.View());  // refused, as any other, when it is no web address
-    lastNavigation_.Clear();                     // one download, one start
+    OpenForPage(lastNavigation_.View());
+    lastNavigation_.Clear();  // one download, one start
 }
 
 // Each frame's document fires it too, before the page's: the page is complete when the control's

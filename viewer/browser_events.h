@@ -1,9 +1,12 @@
 // What the viewer does with the browser control's events (DWebBrowserEvents2), so that nothing a
 // page asks for leaves the pane except through the user's own browser:
 //  - a new window (NewWindow3, or NewWindow2 where the control has no NewWindow3) is cancelled;
-//    its address, when it is http: or https:, opens in the user's browser, once;
+//    its address, when it is http: or https: and the window is the first of a user's click or key
+//    (new_window_policy.h), opens in the user's browser, once;
 //  - a download (FileDownload of anything but a document to show) is cancelled, and the address
 //    of the navigation that led to it opens in the user's browser, which saves the file;
+//  - the user's browser starts only while the page's StartBudget lasts, new windows and downloads
+//    alike;
 //  - a navigation of the pane (BeforeNavigate2) to anything IsShownInViewer refuses is cancelled;
 //  - the pane's own document complete (DocumentComplete of the control, not of a frame) is zoomed
 //    to the window's DPI (page_zoom.h).
@@ -15,10 +18,12 @@
 #include <wrl/client.h>
 
 #include <span>
+#include <string_view>
 
 #include "core/com_object.h"
 #include "forms/window_entry.h"
 #include "shell/web_address.h"
+#include "viewer/new_window_policy.h"
 
 namespace quillpost {
 
@@ -51,11 +56,13 @@ private:
     void OnBeforeNavigate(const DISPPARAMS* params);
     void OnNewWindow(const DISPPARAMS* params, bool third);
     void OnFileDownload(const DISPPARAMS* params);
+    void OpenForPage(std::wstring_view address);
     void OnDocumentComplete(const DISPPARAMS* params);
 
     const IUnknown* browser_;  // the control's identity
     int zoom_;
     bool documentReady_ = false;
+    StartBudget starts_;
 
     // The address of the last navigation the pane let through (FileDownload carries none); empty
     // when it was refused or too long, or its download has been sent on.

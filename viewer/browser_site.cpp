@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "viewer/browser_shortcuts.h"
+#include "viewer/new_window_policy.h"
 
 namespace quillpost {
 namespace {
@@ -41,6 +42,7 @@ std::span<const InterfaceRow> BrowserSite::Interfaces()
         Row<BrowserSite, IDocHostUIHandler>(IID_IDocHostUIHandler),
         Row<BrowserSite, IOleCommandTarget>(IID_IOleCommandTarget),
         Row<BrowserSite, IServiceProvider>(IID_IServiceProvider),
+        Row<BrowserSite, INewWindowManager>(IID_INewWindowManager),
         // The security manager, a part of the site.
         {&IID_IInternetSecurityManager,
          [](void* site) -> IUnknown* { return &static_cast<BrowserSite*>(site)->security_; }},
@@ -153,9 +155,14 @@ STDMETHODIMP BrowserSite::Exec(const GUID* group, DWORD command, DWORD, VARIANT*
 STDMETHODIMP BrowserSite::QueryService(REFGUID service, REFIID iid, void** out)
 {
     // The manager is the site's own part: the site's table answers for it.
-    if (service == SID_SInternetSecurityManager) return QueryInterface(iid, out);
+    if (service == SID_SInternetSecurityManager || service == SID_SNewWindowManager) return QueryInterface(iid, out);
     if (out) *out = nullptr;
     return E_NOINTERFACE;
+}
+
+STDMETHODIMP BrowserSite::EvaluateNewWindow(LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, BOOL, DWORD flags, DWORD)
+{
+    return IsUsersFirstWindow(flags) ? S_OK : S_FALSE;
 }
 
 }  // namespace quillpost

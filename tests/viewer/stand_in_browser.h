@@ -9,6 +9,7 @@
 #include <ole2.h>
 #include <wrl/client.h>
 
+#include <string>
 #include <vector>
 
 namespace quillpost::testing {
@@ -45,6 +46,14 @@ bool FireEvent(DISPID member, VARIANT* arguments, UINT count);
 // Fires DocumentComplete for the stand-in's own document, as the control does when its page is
 // complete; false when no sink is advised.
 bool FireDocumentComplete();
+
+// The control's events as a page makes it fire them, each with Cancel by reference; what Cancel
+// became (stand_in_events.cpp). NewWindow3's flags are the NWMF_* of the new window.
+VARIANT_BOOL FireNewWindow3(const std::wstring& address, LONG flags);
+VARIANT_BOOL FireNewWindow2();
+VARIANT_BOOL FireBeforeNavigate(const std::wstring& address);
+VARIANT_BOOL FireFileDownload(bool activeDocument);
+VARIANT_BOOL FireNavigateError(const std::wstring& address);
 
 // The client site the stand-in in place was given; nullptr when there is none.
 Microsoft::WRL::ComPtr<IOleClientSite> StandInSite();
