@@ -3,6 +3,8 @@
 #include <exdisp.h>
 #include <exdispid.h>
 
+#include <utility>
+
 #include "core/event_arguments.h"
 #include "shell/users_browser.h"
 #include "viewer/page_navigation.h"
@@ -21,6 +23,7 @@ namespace new_window3 { constexpr UINT kCount = 5, kCancel = 1, kFlags = 2, kAdd
 namespace new_window2 { constexpr UINT kCount = 2, kCancel = 1; }
 namespace file_download { constexpr UINT kCount = 2, kIsDocument = 0, kCancel = 1; }
 namespace document_complete { constexpr UINT kCount = 2, kBrowser = 0; }
+namespace navigate_error { constexpr UINT kCount = 5, kCancel = 4; }
 
 void Cancel(VARIANT_BOOL* cancel) { *cancel = VARIANT_TRUE; }
 
@@ -72,6 +75,9 @@ STDMETHODIMP BrowserEvents::Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS
     case DISPID_FILEDOWNLOAD:
         OnFileDownload(params);
         break;
+    case DISPID_NAVIGATEERROR:
+        OnNavigateError(params);
+        break;
     case DISPID_DOCUMENTCOMPLETE:
         OnDocumentComplete(params);
         break;
@@ -88,7 +94,9 @@ void BrowserEvents::OnBeforeNavigate(const DISPPARAMS* params)
     if (!cancel) return;
     const std::wstring_view address = Text(At(params, kCount, kAddress));
     lastNavigation_.Clear();
-    if (!IsShownInViewer(address)) return Cancel(cancel);
+    // The error page is the control's answer to the failure it has just reported, and only that.
+    const bool errorPage = std::exchange(errorPageDue_, false) && IsControlsErrorPage(address);
+    if (!IsShownInViewer(address) && !errorPage) return Cancel(cancel);
     // Kept whole or not at all; what is no web address the user's browser will refuse to open.
     if (address.size() <= kLongestWebAddress) lastNavigation_ += address;
 }
@@ -129,6 +137,13 @@ void BrowserEvents::OnFileDownload(const DISPPARAMS* params)
     Cancel(cancel);
     OpenForPage(lastNavigation_.View());
     lastNavigation_.Clear();  // one download, one start
+}
+
+// The control goes on to show its error page unless the failure is cancelled; it is not, so that
+// the user sees why the page is missing.
+void BrowserEvents::OnNavigateError(const DISPPARAMS* params)
+{
+    errorPageDue_ = Flag(At(params, navigate_error::kCount, navigate_error::kCancel)) != nullptr;
 }
 
 // Each frame's document fires it too, before the page's: the page is complete when the control's

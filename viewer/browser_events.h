@@ -7,7 +7,8 @@
 //    of the navigation that led to it opens in the user's browser, which saves the file;
 //  - the user's browser starts only while the page's StartBudget lasts, new windows and downloads
 //    alike;
-//  - a navigation of the pane (BeforeNavigate2) to anything IsShownInViewer refuses is cancelled;
+//  - a navigation of the pane (BeforeNavigate2) to anything IsShownInViewer refuses is cancelled,
+//    but for the control's own error page right after a failed navigation (NavigateError);
 //  - the pane's own document complete (DocumentComplete of the control, not of a frame) is zoomed
 //    to the window's DPI (page_zoom.h).
 // Every other event, and links followed in the same window, go on as the control does them.
@@ -56,12 +57,15 @@ private:
     void OnBeforeNavigate(const DISPPARAMS* params);
     void OnNewWindow(const DISPPARAMS* params, bool third);
     void OnFileDownload(const DISPPARAMS* params);
+    void OnNavigateError(const DISPPARAMS* params);
     void OpenForPage(std::wstring_view address);
     void OnDocumentComplete(const DISPPARAMS* params);
 
     const IUnknown* browser_;  // the control's identity
     int zoom_;
     bool documentReady_ = false;
+    // The control has just reported a failed navigation: the next one may be to its error page.
+    bool errorPageDue_ = false;
     StartBudget starts_;
 
     // The address of the last navigation the pane let through (FileDownload carries none); empty

@@ -58,7 +58,7 @@ std::vector<PageAddress> PageAddresses()
         {"javascript", L"javascript:alert(1)", L"", true},
         {"mailto", L"mailto:someone@example.com", L"", false},
         {"the control's blank page", L"about:blank", L"", true},
-        {"the control's error page", L"res://ieframe.dll/dnserror.htm", L"", true},
+        {"the control's error page, from a link", L"res://ieframe.dll/dnserror.htm", L"", false},
         {"another library's page", L"res://C:\\evil.dll/page.htm", L"", false},
     };
 }

@@ -1,4 +1,4 @@
-// Which of a page's new windows and dialogs get anywhere (page_test.h).
+// Which of a page's new windows, dialogs and error pages get anywhere (page_test.h).
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -92,6 +92,37 @@ TEST_F(PageWindows, APageStartsTheUsersBrowserAFewTimesAtOnceThenOnceASecond)
     }
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(expected, Opened(records, expected.size()));
+}
+
+TEST_F(PageWindows, TheControlsErrorPageIsShownOnlyRightAfterAFailedNavigation)
+{
+    struct ErrorPage {
+        const char* what;
+        bool failedFirst;        // the control reported a failed navigation (NavigateError)
+        const wchar_t* between;  // a navigation in between; nullptr for none
+        const wchar_t* address;
+        bool shown;
+    };
+    const ErrorPage rows[] = {
+        {"a link to the error page", false, nullptr, L"res://ieframe.dll/dnserror.htm", false},
+        {"the error page after a failure", true, nullptr, L"res://ieframe.dll/dnserror.htm", true},
+        {"the older control's error page", true, nullptr, L"RES://shdoclc.dll/navcancl.htm#x", true},
+        {"another library's page after a failure", true, nullptr, L"res://C:\\evil.dll/page.htm", false},
+        {"a file after a failure", true, nullptr, L"file:///C:/windows/win.ini", false},
+        {"the error page a navigation later", true, L"http://forum.example/", L"res://ieframe.dll/dnserror.htm", false},
+        {"a web page after a failure", true, nullptr, L"http://forum.example/", true},
+    };
+    for (const ErrorPage& row : rows) {
+        SCOPED_TRACE(row.what);
+        if (row.failedFirst) {
+            EXPECT_EQ(VARIANT_FALSE, FireNavigateError(L"http://forum.example/gone"));
+        }
+        if (row.between) {
+            EXPECT_EQ(VARIANT_FALSE, FireBeforeNavigate(row.between));
+        }
+        EXPECT_EQ(row.shown ? VARIANT_FALSE : VARIANT_TRUE, FireBeforeNavigate(row.address));
+        EXPECT_EQ(VARIANT_TRUE, FireBeforeNavigate(L"res://ieframe.dll/dnserror.htm")) << "allowed twice";
+    }
 }
 
 }  // namespace
