@@ -29,9 +29,9 @@ void Cancel(VARIANT_BOOL* cancel) { *cancel = VARIANT_TRUE; }
 
 }  // namespace
 
-HRESULT BrowserEvents::Create(IUnknown* browser, int zoom, HWND viewer, Microsoft::WRL::ComPtr<BrowserEvents>* out)
+HRESULT BrowserEvents::Create(IUnknown* browser, int dpi, HWND viewer, Microsoft::WRL::ComPtr<BrowserEvents>* out)
 {
-    return MakeComObject(*out, browser, zoom, viewer);
+    return MakeComObject(*out, browser, dpi, viewer);
 }
 
 std::span<const InterfaceRow> BrowserEvents::Interfaces()
@@ -155,7 +155,7 @@ void BrowserEvents::OnDocumentComplete(const DISPPARAMS* params)
     Microsoft::WRL::ComPtr<IUnknown> identity;
     if (!browser || FAILED(browser->QueryInterface(IID_PPV_ARGS(&identity))) || identity.Get() != browser_) return;
     documentReady_ = true;
-    ZoomPage(browser, zoom_);  // a page that refuses it stays at the engine's own zoom
+    zoom_.Apply(browser);
 }
 
 }  // namespace quillpost

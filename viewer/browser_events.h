@@ -25,6 +25,7 @@
 #include "forms/window_entry.h"
 #include "shell/web_address.h"
 #include "viewer/new_window_policy.h"
+#include "viewer/page_zoom.h"
 
 namespace quillpost {
 
@@ -32,17 +33,17 @@ namespace quillpost {
 class BrowserEvents final : public ComObject<BrowserEvents, ModuleKeep, IDispatch> {
 public:
     // `browser` is the control whose events these are; it is only compared, never called or held.
-    // Run in the DPI context of `viewer`, the window the page is shown in.
-    static HRESULT Create(IUnknown* browser, int zoom, HWND viewer, Microsoft::WRL::ComPtr<BrowserEvents>* out);
+    // Run in the DPI context of `viewer`, the window the page is shown in, which is at `dpi`.
+    static HRESULT Create(IUnknown* browser, int dpi, HWND viewer, Microsoft::WRL::ComPtr<BrowserEvents>* out);
     // IDispatch, and the event interface itself, which the control may ask for first.
     static std::span<const InterfaceRow> Interfaces();
 
-    BrowserEvents(IUnknown* browser, int zoom, HWND viewer) : browser_(browser), zoom_(zoom), viewer_(viewer) {}
+    BrowserEvents(IUnknown* browser, int dpi, HWND viewer) : browser_(browser), zoom_(dpi), viewer_(viewer) {}
 
-    // The zoom the next complete document takes.
-    void SetZoom(int zoom) { zoom_ = zoom; }
-    // True once the control's own document has been complete: it takes a zoom from then on.
-    bool DocumentReady() const { return documentReady_; }
+    // The viewer's window is now at `dpi`: the page `control` shows is zoomed to it at once, with
+    // the user's own zoom kept, once the control's own document has been complete (before, it
+    // would drop the zoom); the next complete document takes it in any case.
+    void SetDpi(IUnknown* control, int dpi) { zoom_.ChangeDpi(documentReady_ ? control : nullptr, dpi); }
 
     // IDispatch: events are told by identifier alone; there is no type information.
     STDMETHODIMP GetTypeInfoCount(UINT* count) override;
@@ -62,7 +63,7 @@ private:
     void OnDocumentComplete(const DISPPARAMS* params);
 
     const IUnknown* browser_;  // the control's identity
-    int zoom_;
+    PageZoom zoom_;
     bool documentReady_ = false;
     // The control has just reported a failed navigation: the next one may be to its error page.
     bool errorPageDue_ = false;

@@ -18,7 +18,9 @@ struct StandInSeen {
     int navigations = 0, tabs = 0, copies = 0, keysAtWindow = 0, alive = 0, sinks = 0;
     int navigatedAwareness = -1;  // the DPI_AWARENESS of the thread that asked for the last page
     HWND window = nullptr;
-    std::vector<int> zooms;        // each OLECMDID_OPTICAL_ZOOM, in percent
+    std::vector<int> zooms;        // each OLECMDID_OPTICAL_ZOOM set, in percent
+    std::vector<LONG> zoomFlags;   // the OLECMDIDF_OPTICAL_ZOOM_* flags of each, -1 when none came
+    int zoomNow = 100;             // what a query of the zoom answers; a test sets it as the user would
     std::vector<WPARAM> engineKeys;  // each key press the host's IDocHostUIHandler let through
     int keyAwareness = -1;  // the thread's DPI_AWARENESS when the last key was offered
 };
