@@ -3,6 +3,8 @@
 #include <exdisp.h>
 #include <exdispid.h>
 
+#include <utility>
+
 #include "viewer/event_arguments.h"
 #include "shell/users_browser.h"
 #include "viewer/page_navigation.h"
@@ -17,18 +19,19 @@ using event_arguments::Text;
 
 // Each event's declared argument count, and where its Cancel, address and document flag stand.
 namespace before_navigate { constexpr UINT kCount = 7, kAddress = 1, kCancel = 6; }
-namespace new_window3 { constexpr UINT kCount = 5, kCancel = 1, kAddress = 4; }
+namespace new_window3 { constexpr UINT kCount = 5, kCancel = 1, kFlags = 2, kAddress = 4; }
 namespace new_window2 { constexpr UINT kCount = 2, kCancel = 1; }
 namespace file_download { constexpr UINT kCount = 2, kIsDocument = 0, kCancel = 1; }
 namespace document_complete { constexpr UINT kCount = 2, kBrowser = 0; }
+namespace navigate_error { constexpr UINT kCount = 5, kCancel = 4; }
 
 void Cancel(VARIANT_BOOL* cancel) { *cancel = VARIANT_TRUE; }
 
 }  // namespace
 
-HRESULT BrowserEvents::Create(IUnknown* browser, int zoom, HWND viewer, Microsoft::WRL::ComPtr<BrowserEvents>* out)
+HRESULT BrowserEvents::Create(IUnknown* browser, int dpi, HWND viewer, Microsoft::WRL::ComPtr<BrowserEvents>* out)
 {
-    return MakeComObject(*out, browser, zoom, viewer);
+    return MakeComObject(*out, browser, dpi, viewer);
 }
 
 std::span<const InterfaceRow> BrowserEvents::Interfaces()
@@ -71,6 +74,9 @@ STDMETHODIMP BrowserEvents::Invoke(DISPID member, REFIID, LCID, WORD, DISPPARAMS
     case DISPID_FILEDOWNLOAD:
         OnFileDownload(params);
         break;
+    case DISPID_NAVIGATEERROR:
+        OnNavigateError(params);
+        break;
     case DISPID_DOCUMENTCOMPLETE:
         OnDocumentComplete(params);
         break;
@@ -87,7 +93,9 @@ void BrowserEvents::OnBeforeNavigate(const DISPPARAMS* params)
     if (!cancel) return;
     const std::wstring_view address = Text(At(params, kCount, kAddress));
     lastNavigation_.Clear();
-    if (!IsShownInViewer(address)) return Cancel(cancel);
+    // The error page is the control's answer to the failure it has just reported, and only that.
+    const bool errorPage = std::exchange(errorPageDue_, false) && IsControlsErrorPage(address);
+    if (!IsShownInViewer(address) && !errorPage) return Cancel(cancel);
     // Kept whole or not at all; what is no web address the user's browser will refuse to open.
     if (address.size() <= kLongestWebAddress) lastNavigation_ += address;
 }
@@ -102,8 +110,18 @@ void BrowserEvents::OnNewWindow(const DISPPARAMS* params, bool third)
                                  : Flag(At(params, new_window2::kCount, new_window2::kCancel));
     if (!cancel) return;
     Cancel(cancel);
-    // Refused, and nothing starts, for anything but an http: or https: address of a sane length.
-    if (third) OpenInUsersBrowser(Text(At(params, new_window3::kCount, new_window3::kAddress)));
+    if (!third) return;
+    // A window that a script opens by itself, or while its page unloads, goes nowhere.
+    const ULONG flags = event_arguments::Number(At(params, new_window3::kCount, new_window3::kFlags), 0);
+    if (IsUsersFirstWindow(flags)) OpenForPage(Text(At(params, new_window3::kCount, new_window3::kAddress)));
+}
+
+// Refused, and nothing starts, for anything but an http: or https: address of a sane length, and
+// once the page has used up its starts for now. Only an address that would start something spends one.
+void BrowserEvents::OpenForPage(std::wstring_view address)
+{
+    if (!IsWebAddress(address) || address.size() > kLongestWebAddress || !starts_.Take()) return;
+    OpenInUsersBrowser(address);
 }
 
 // The control fires FileDownload for every document it is about to show, with ActiveDocument
@@ -116,8 +134,15 @@ void BrowserEvents::OnFileDownload(const DISPPARAMS* params)
     const bool isDocument = event_arguments::Boolean(At(params, kCount, kIsDocument), true);
     if (!cancel || isDocument) return;
     Cancel(cancel);
-    OpenInUsersBrowser(lastNavigation_.View());  // refused, as any other, when it is no web address
-    lastNavigation_.Clear();                     // one download, one start
+    OpenForPage(lastNavigation_.View());
+    lastNavigation_.Clear();  // one download, one start
+}
+
+// The control goes on to show its error page unless the failure is cancelled; it is not, so that
+// the user sees why the page is missing.
+void BrowserEvents::OnNavigateError(const DISPPARAMS* params)
+{
+    errorPageDue_ = Flag(At(params, navigate_error::kCount, navigate_error::kCancel)) != nullptr;
 }
 
 // Each frame's document fires it too, before the page's: the page is complete when the control's
@@ -129,7 +154,7 @@ void BrowserEvents::OnDocumentComplete(const DISPPARAMS* params)
     Microsoft::WRL::ComPtr<IUnknown> identity;
     if (!browser || FAILED(browser->QueryInterface(IID_PPV_ARGS(&identity))) || identity.Get() != browser_) return;
     documentReady_ = true;
-    ZoomPage(browser, zoom_);  // a page that refuses it stays at the engine's own zoom
+    zoom_.Apply(browser);
 }
 
 }  // namespace quillpost

@@ -3,7 +3,6 @@
 #include <exdisp.h>
 
 #include "core/raii.h"
-#include "viewer/page_zoom.h"
 
 namespace quillpost {
 namespace {
@@ -42,7 +41,7 @@ HRESULT BrowserPane::Activate(HWND container, const RECT& position, int dpi, HWN
     // Before any page is asked for, so the first navigation is already seen.
     Microsoft::WRL::ComPtr<IUnknown> identity;
     if (hr = control_.As(&identity); FAILED(hr)) return hr;
-    if (hr = BrowserEvents::Create(identity.Get(), ZoomForDpi(dpi), GetAncestor(container, GA_ROOT), &events_);
+    if (hr = BrowserEvents::Create(identity.Get(), dpi, GetAncestor(container, GA_ROOT), &events_);
         FAILED(hr))
         return hr;
     if (hr = eventConnection_.Connect(control_.Get(), DIID_DWebBrowserEvents2, events_.Get()); FAILED(hr)) return hr;
@@ -67,10 +66,7 @@ void BrowserPane::Move(const RECT& position)
 
 void BrowserPane::SetDpi(int dpi)
 {
-    if (!events_) return;
-    events_->SetZoom(ZoomForDpi(dpi));
-    // Before its first document the control would drop the zoom; the document takes it when complete.
-    if (events_->DocumentReady()) ZoomPage(control_.Get(), ZoomForDpi(dpi));
+    if (events_) events_->SetDpi(control_.Get(), dpi);
 }
 
 HRESULT BrowserPane::Navigate(std::wstring_view address)

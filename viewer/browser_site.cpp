@@ -3,8 +3,24 @@
 #include <utility>
 
 #include "viewer/browser_shortcuts.h"
+#include "viewer/new_window_policy.h"
 
 namespace quillpost {
+namespace {
+
+// What the control's own site gives when its host answers no GetHostInfo (Microsoft's "Addressing
+// DPI issues", on the hosted browser control: 0x5a74012). A host that answers it replaces them, so
+// the viewer names them all and adds its own.
+constexpr DWORD kControlsOwnFlags =
+    DOCHOSTUIFLAG_DISABLE_HELP_MENU | DOCHOSTUIFLAG_DISABLE_SCRIPT_INACTIVE | DOCHOSTUIFLAG_ENABLE_FORMS_AUTOCOMPLETE |
+    DOCHOSTUIFLAG_ENABLE_INPLACE_NAVIGATION | DOCHOSTUIFLAG_IME_ENABLE_RECONVERSION | DOCHOSTUIFLAG_THEME |
+    DOCHOSTUIFLAG_NO3DOUTERBORDER |
+    DOCHOSTUIFLAG_LOCAL_MACHINE_ACCESS_CHECK |     // Internet pages kept from the machine's files
+    DOCHOSTUIFLAG_DISABLE_UNTRUSTEDPROTOCOL |      // no protocol handler that is not trusted
+    DOCHOSTUIFLAG_ENABLE_REDIRECT_NOTIFICATION;    // a server's redirect meets BeforeNavigate2
+static_assert(kControlsOwnFlags == 0x5a74012, "the control's own host flags, as documented");
+
+}  // namespace
 
 BrowserSite::BrowserSite(HWND container, const RECT& position, Microsoft::WRL::ComPtr<IOleInPlaceFrame> frame)
     : container_(container), position_(position), frame_(std::move(frame))
@@ -26,6 +42,7 @@ std::span<const InterfaceRow> BrowserSite::Interfaces()
         Row<BrowserSite, IDocHostUIHandler>(IID_IDocHostUIHandler),
         Row<BrowserSite, IOleCommandTarget>(IID_IOleCommandTarget),
         Row<BrowserSite, IServiceProvider>(IID_IServiceProvider),
+        Row<BrowserSite, INewWindowManager>(IID_INewWindowManager),
         // The security manager, a part of the site.
         {&IID_IInternetSecurityManager,
          [](void* site) -> IUnknown* { return &static_cast<BrowserSite*>(site)->security_; }},
@@ -76,9 +93,10 @@ STDMETHODIMP BrowserSite::GetWindowContext(IOleInPlaceFrame** frame, IOleInPlace
 STDMETHODIMP BrowserSite::GetHostInfo(DOCHOSTUIINFO* info)
 {
     if (!info || info->cbSize < sizeof(DOCHOSTUIINFO)) return E_INVALIDARG;
-    // A page's pixel is a 96th of an inch, not a pixel of the screen; how many screen pixels it
-    // takes is the page's zoom, which the pane sets to its window's DPI (page_zoom.h).
-    info->dwFlags = DOCHOSTUIFLAG_DPI_AWARE;
+    // The control's own protections kept. And a page's pixel is a 96th of an inch, not a pixel of
+    // the screen; how many screen pixels it takes is the page's zoom, which the pane sets to its
+    // window's DPI (page_zoom.h).
+    info->dwFlags = kControlsOwnFlags | DOCHOSTUIFLAG_DPI_AWARE;
     info->dwDoubleClick = DOCHOSTUIDBLCLK_DEFAULT;
     info->pchHostCss = nullptr;
     info->pchHostNS = nullptr;
@@ -137,9 +155,14 @@ STDMETHODIMP BrowserSite::Exec(const GUID* group, DWORD command, DWORD, VARIANT*
 STDMETHODIMP BrowserSite::QueryService(REFGUID service, REFIID iid, void** out)
 {
     // The manager is the site's own part: the site's table answers for it.
-    if (service == SID_SInternetSecurityManager) return QueryInterface(iid, out);
+    if (service == SID_SInternetSecurityManager || service == SID_SNewWindowManager) return QueryInterface(iid, out);
     if (out) *out = nullptr;
     return E_NOINTERFACE;
+}
+
+STDMETHODIMP BrowserSite::EvaluateNewWindow(LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, BOOL, DWORD flags, DWORD)
+{
+    return IsUsersFirstWindow(flags) ? S_OK : S_FALSE;
 }
 
 }  // namespace quillpost

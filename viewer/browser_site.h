@@ -1,8 +1,9 @@
 // The container side of the embedded browser: the client site and in-place site that an
 // OLE control needs before it will activate in our window and load pages, the document host
-// that tells the page it is DPI-aware, withholds the browser's shortcuts that open something
-// outside the viewer and keeps its script errors out of the host's sight, and
-// the service provider through which the control finds the viewer's own security manager.
+// that keeps the control's own protections, tells the page it is DPI-aware, withholds the
+// browser's shortcuts that open something outside the viewer and keeps its script errors out of
+// the host's sight, the new-window manager that lets only a user's own windows out, and the
+// service provider through which the control finds the viewer's security manager and that manager.
 #pragma once
 
 #include <windows.h>
@@ -10,6 +11,7 @@
 #include <mshtmhst.h>
 #include <ole2.h>
 #include <servprov.h>
+#include <shobjidl.h>
 #include <wrl/client.h>
 
 #include <span>
@@ -21,7 +23,8 @@ namespace quillpost {
 
 // Lent to the control, which may call it after the window has gone: it keeps the module.
 class BrowserSite final : public ComObject<BrowserSite, LentKeep, IOleClientSite, IOleInPlaceSite,
-                                           IDocHostUIHandler, IOleCommandTarget, IServiceProvider> {
+                                           IDocHostUIHandler, IOleCommandTarget, IServiceProvider,
+                                           INewWindowManager> {
 public:
     // `container` is the window the control lives in; `position` its rectangle there; `frame` the
     // frame the control is told of.
@@ -85,8 +88,15 @@ public:
     STDMETHODIMP Exec(const GUID* group, DWORD command, DWORD, VARIANT*, VARIANT* out) override;
 
     // IServiceProvider: the viewer's security manager (SID_SInternetSecurityManager), a part of
-    // the site; no other service, so the control uses its own.
+    // the site, and the site's new-window manager (SID_SNewWindowManager); no other service, so
+    // the control uses its own.
     STDMETHODIMP QueryService(REFGUID service, REFIID iid, void** out) override;
+
+    // INewWindowManager: asked before every new window, HTML dialogs (showModalDialog,
+    // showModelessDialog) and help windows (showHelp) among them. S_OK lets the first window of a
+    // user's click or key go on to NewWindow3, which sends it to the user's browser; S_FALSE
+    // refuses every other (IsUsersFirstWindow).
+    STDMETHODIMP EvaluateNewWindow(LPCWSTR, LPCWSTR, LPCWSTR, LPCWSTR, BOOL, DWORD flags, DWORD) override;
 
 private:
     ~BrowserSite() override = default;

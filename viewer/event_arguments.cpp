@@ -40,6 +40,13 @@ bool Boolean(const VARIANT* argument, bool otherwise)
     return V_BOOL(argument) != VARIANT_FALSE;
 }
 
+ULONG Number(const VARIANT* argument, ULONG otherwise)
+{
+    argument = Inner(argument);
+    if (!argument || (V_VT(argument) != VT_I4 && V_VT(argument) != VT_UI4)) return otherwise;
+    return V_UI4(argument);
+}
+
 IDispatch* Object(const VARIANT* argument)
 {
     argument = Inner(argument);

@@ -25,6 +25,10 @@ VARIANT_BOOL* Flag(const VARIANT* argument);
 // The value of a VARIANT_BOOL argument; `otherwise` when there is none.
 bool Boolean(const VARIANT* argument, bool otherwise);
 
+// The value of a 32-bit integer argument (VT_I4 or VT_UI4, as controls differ); `otherwise` when
+// there is none.
+ULONG Number(const VARIANT* argument, ULONG otherwise);
+
 // The object of an IDispatch argument, not held; nullptr when there is none.
 IDispatch* Object(const VARIANT* argument);
 

@@ -6,17 +6,22 @@
 namespace quillpost {
 namespace {
 
-// The blank page whole, then the beginnings of script addresses and of the pages that Windows'
-// control shows its errors and cancelled navigations from.
 constexpr std::wstring_view kBlankPage = L"about:blank";
-constexpr std::wstring_view kBeginnings[] = {L"javascript:", L"res://ieframe.dll/", L"res://shdoclc.dll/"};
+constexpr std::wstring_view kScript = L"javascript:";
+// The libraries that Windows' control shows its errors and cancelled navigations from.
+constexpr std::wstring_view kErrorPages[] = {L"res://ieframe.dll/", L"res://shdoclc.dll/"};
 
 }  // namespace
 
 bool IsShownInViewer(std::wstring_view address)
 {
-    if (IsWebAddress(address) || ascii_case::Equals(address, kBlankPage)) return true;
-    for (std::wstring_view beginning : kBeginnings) {
+    return IsWebAddress(address) || ascii_case::Equals(address, kBlankPage) ||
+           ascii_case::StartsWith(address, kScript);
+}
+
+bool IsControlsErrorPage(std::wstring_view address)
+{
+    for (std::wstring_view beginning : kErrorPages) {
         if (ascii_case::StartsWith(address, beginning)) return true;
     }
     return false;

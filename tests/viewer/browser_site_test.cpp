@@ -50,13 +50,29 @@ TEST_F(BrowserSiteContext, GivesTheFrameAndThePanesPlace)
 }
 
 // What the page asks its host, reached as the control reaches it: through QueryInterface.
-TEST_F(BrowserSiteContext, TellsThePageItIsDpiAwareAndSilencesScriptErrorsOnly)
+TEST_F(BrowserSiteContext, KeepsTheControlsProtectionsTellsThePageItIsDpiAwareAndSilencesScriptErrorsOnly)
 {
     Microsoft::WRL::ComPtr<IDocHostUIHandler> host;
     ASSERT_EQ(S_OK, site_.As(&host));
     DOCHOSTUIINFO info{sizeof(info)};
     ASSERT_EQ(S_OK, host->GetHostInfo(&info));
-    EXPECT_TRUE(info.dwFlags & DOCHOSTUIFLAG_DPI_AWARE);
+    // The flags the host answers replace the control's own: its protections must be among them.
+    const struct {
+        DWORD flag;
+        bool set;
+        const char* why;
+    } flags[] = {
+        {DOCHOSTUIFLAG_DPI_AWARE, true, "pages drawn at the window's DPI"},
+        {DOCHOSTUIFLAG_LOCAL_MACHINE_ACCESS_CHECK, true, "Internet pages kept from the machine's files"},
+        {DOCHOSTUIFLAG_DISABLE_UNTRUSTEDPROTOCOL, true, "untrusted protocols refused"},
+        {DOCHOSTUIFLAG_ENABLE_REDIRECT_NOTIFICATION, true, "a redirect meets the pane's allow-list"},
+        {DOCHOSTUIFLAG_THEME, true, "themed form controls"},
+        {DOCHOSTUIFLAG_DISABLE_SCRIPT_INACTIVE, true, "no script while the control is inactive"},
+        {DOCHOSTUIFLAG_OPENNEWWIN, false, "every link a new window"},
+        {DOCHOSTUIFLAG_DIALOG, false, "the page unselectable, as a dialog"},
+        {DOCHOSTUIFLAG_NOTHEME, false, "unthemed form controls"},
+    };
+    for (const auto& row : flags) EXPECT_EQ(row.set, (info.dwFlags & row.flag) != 0) << row.why;
 
     Microsoft::WRL::ComPtr<IOleCommandTarget> commands;
     ASSERT_EQ(S_OK, site_.As(&commands));

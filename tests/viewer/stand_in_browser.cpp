@@ -238,9 +238,14 @@ public:
         g_standIn.navigatedAwareness = ThreadAwareness();
         return ++g_standIn.navigations, S_OK;
     }
-    STDMETHODIMP ExecWB(OLECMDID command, OLECMDEXECOPT, VARIANT* in, VARIANT*) override
+    // The optical zoom: set with a value in (its flags in the second argument), answered without.
+    STDMETHODIMP ExecWB(OLECMDID command, OLECMDEXECOPT, VARIANT* in, VARIANT* out) override
     {
-        if (command != OLECMDID_OPTICAL_ZOOM || !in || V_VT(in) != VT_I4) return OLECMDERR_E_NOTSUPPORTED;
+        if (command != OLECMDID_OPTICAL_ZOOM) return OLECMDERR_E_NOTSUPPORTED;
+        if (!in && out) return V_VT(out) = VT_I4, V_I4(out) = g_standIn.zoomNow, S_OK;
+        if (!in || V_VT(in) != VT_I4) return E_INVALIDARG;
+        g_standIn.zoomFlags.push_back(out && V_VT(out) == VT_I4 ? V_I4(out) : -1);
+        g_standIn.zoomNow = V_I4(in);
         return g_standIn.zooms.push_back(V_I4(in)), S_OK;
     }
 

@@ -1,5 +1,6 @@
 // The viewer as the host and the user see it: one borderless window of the right size,
 // its controls where the layout puts them, and its heading in the right order.
+#include <docobj.h>
 #include <gtest/gtest.h>
 
 #include <utility>
@@ -330,6 +331,43 @@ TEST_F(ViewerWindow, ItsPageIsZoomedToItsDpiFromTheCompleteDocumentOnWithoutARel
     moveTo(96);
     EXPECT_EQ((std::vector<int>{150, 200, 100}), g_standIn.zooms);
     EXPECT_EQ(1, g_standIn.navigations);
+    CloseViewer(viewer);
+}
+
+// The user's own zoom (Ctrl+wheel, which the stand-in's zoom answers as the engine's would) is
+// kept relative to the DPI's across each change; the page's zoom is never stored for the user's
+// later browser windows.
+TEST_F(ViewerWindow, AUsersOwnZoomIsKeptAcrossDpiChangesAndNoZoomIsStored)
+{
+    g_standIn = {};
+    StandInRegistration standIn;
+    ASSERT_EQ(S_OK, standIn.Register());
+    ASSERT_EQ(S_OK, Initialize(L"user@example.com").hr);
+    HWND viewer = Viewer();
+    const auto moveTo = [viewer](int dpi) {
+        RECT frame{};
+        GetWindowRect(viewer, &frame);
+        SendMessageW(viewer, WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&frame));
+    };
+    ASSERT_TRUE(FireDocumentComplete());
+    moveTo(96);
+    ASSERT_EQ(100, g_standIn.zoomNow);
+    const struct {
+        int usersZoom;  // what the user zoomed the page to before the change; 0: left alone
+        int dpi;
+        int zoom;       // what the page is zoomed to after it
+    } changes[] = {
+        {125, 144, 188},  // 125% of 150%
+        {0, 96, 125},     {0, 192, 250},  {160, 96, 80},  // 80% of 200%, then of 100%
+        {1000, 144, 1000},  // the engine's most, the user's ten times kept
+        {0, 96, 1000},    {100, 96, 100},
+    };
+    for (const auto& change : changes) {
+        if (change.usersZoom) g_standIn.zoomNow = change.usersZoom;
+        moveTo(change.dpi);
+        EXPECT_EQ(change.zoom, g_standIn.zoomNow) << change.usersZoom << "% then " << change.dpi << " dpi";
+    }
+    for (LONG flags : g_standIn.zoomFlags) EXPECT_EQ(OLECMDIDF_OPTICAL_ZOOM_NOPERSIST, flags);
     CloseViewer(viewer);
 }
 
