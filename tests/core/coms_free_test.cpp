@@ -19,20 +19,8 @@ namespace {
 TEST(ComsUnconditionalFree, OpenWindowsAndAScreenReadersObjectKeepWorkingAndTheModuleGoesOnceTheyEnd)
 {
     HANDLE freed = CreateEventW(nullptr, TRUE, FALSE, nullptr), opened = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HRESULT comsQuery = E_FAIL;
-    std::function<void()> comsApartment = [&] {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        ComPtr<IDispatch> sample = CreateByProgId();
-        const HMODULE module = GetModuleHandleW(L"Quillpost.dll");
-        sample.Reset();
-        WaitForSingleObject(opened, INFINITE);
-        CoFreeUnusedLibrariesEx(0, 0);  // COM asks, and is told "no"
-        comsQuery = CanUnloadNowOfLoadedModule();
-        if (module) FreeLibrary(module);
-        SetEvent(freed);
-        WaitForSingleObject(never, INFINITE);
-    };
+    std::function<void()> comsApartment = ComThatLetsGo(opened, freed, &comsQuery);
     HANDLE comsThread = StartThread(&comsApartment);
     ASSERT_NE(nullptr, comsThread);
 

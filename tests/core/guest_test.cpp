@@ -87,6 +87,22 @@ bool RunOnThread(const std::function<void()>& body, DWORD timeoutMilliseconds)
     return ended;
 }
 
+std::function<void()> ComThatLetsGo(HANDLE opened, HANDLE freed, HRESULT* answer)
+{
+    return [=] {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+        ComPtr<IDispatch> sample = CreateByProgId();
+        const HMODULE module = GetModuleHandleW(L"Quillpost.dll");
+        sample.Reset();
+        WaitForSingleObject(opened, INFINITE);
+        CoFreeUnusedLibrariesEx(0, 0);  // COM asks
+        *answer = CanUnloadNowOfLoadedModule();
+        if (module) FreeLibrary(module);
+        SetEvent(freed);
+        Sleep(INFINITE);
+    };
+}
+
 bool WaitUntilModuleIsGone(DWORD timeoutMilliseconds)
 {
     // The windows' loader reference is given back from a pool thread a moment after they close.

@@ -42,6 +42,13 @@ HANDLE StartThread(std::function<void()>* body);
 // Runs `body` on a new thread and waits for it while pumping; false if it did not end in time.
 bool RunOnThread(const std::function<void()>& body, DWORD timeoutMilliseconds = 60000);
 
+// The body of a thread that lets COM go as Windows' CoUninitialize does: it loads the module
+// through COM, and once `opened` is set lets COM ask the unload query, notes the module's answer
+// in `*answer` and gives COM's reference back whatever it was; then sets `freed`. The thread never
+// ends: this process's COM keeps a record of a module that is gone, so its test needs a program
+// of its own.
+std::function<void()> ComThatLetsGo(HANDLE opened, HANDLE freed, HRESULT* answer);
+
 // Waits, pumping, until Quillpost.dll is no longer mapped into the process.
 bool WaitUntilModuleIsGone(DWORD timeoutMilliseconds = 5000);
 

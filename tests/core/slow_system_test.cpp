@@ -43,18 +43,8 @@ TEST(SlowSystem, WindowsEndedAfterComLetGoReturnIntoTheImageBeforeItGoes)
 {
     PVOID handler = AddVectoredExceptionHandler(1, &CountFaultsInTheImage);
     HANDLE freed = CreateEventW(nullptr, TRUE, FALSE, nullptr), opened = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    HANDLE never = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    std::function<void()> comsApartment = [&] {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        ComPtr<IDispatch> sample = CreateByProgId();
-        const HMODULE module = GetModuleHandleW(L"Quillpost.dll");
-        sample.Reset();
-        WaitForSingleObject(opened, INFINITE);
-        CoFreeUnusedLibrariesEx(0, 0);  // COM asks, and is told "no"
-        if (module) FreeLibrary(module);  // and lets go all the same, as Windows' CoUninitialize does
-        SetEvent(freed);
-        WaitForSingleObject(never, INFINITE);  // this COM's record of the module outlives it
-    };
+    HRESULT comsQuery = E_FAIL;
+    std::function<void()> comsApartment = ComThatLetsGo(opened, freed, &comsQuery);
     HANDLE comsThread = StartThread(&comsApartment);
     ASSERT_NE(nullptr, comsThread);
 
@@ -84,6 +74,7 @@ TEST(SlowSystem, WindowsEndedAfterComLetGoReturnIntoTheImageBeforeItGoes)
     ASSERT_NE(nullptr, guiThread);
     EXPECT_TRUE(WaitPumping(guiThread, 60000));
     EXPECT_TRUE(openedBoth);
+    EXPECT_EQ(S_FALSE, comsQuery) << "the windows were not holding the module when COM let go";
     EXPECT_TRUE(ended);
     EXPECT_GT(destructionsLate, 0) << "no window's destruction returned late";
     EXPECT_GT(wakesLate, 0) << "no wake of a waiting callback returned late";
