@@ -30,14 +30,6 @@ BOOL CALLBACK CollectChild(HWND window, LPARAM context)
     return TRUE;
 }
 
-void SendMouse(DWORD flags)
-{
-    INPUT input{};
-    input.type = INPUT_MOUSE;
-    input.mi.dwFlags = flags;
-    SendInput(1, &input, sizeof(input));
-}
-
 }  // namespace
 
 std::vector<HWND> FindTopLevelWindows(const wchar_t* caption)
