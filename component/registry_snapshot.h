@@ -24,7 +24,6 @@ public:
     // exist. Allocates nothing; the first failure is returned.
     HRESULT WriteBack(HKEY root, const wchar_t* path) const;
 
-    bool Exists() const { return size_ > 0; }
     bool SameAs(const RegistrySnapshot& other) const;
 
 private:

@@ -69,14 +69,6 @@ HWND FormWindow::ControlWindow(const ControlRow& row) const
     return index >= 0 ? controlWindows_[index] : nullptr;
 }
 
-const ControlRow* FormWindow::ControlNamed(std::wstring_view name) const
-{
-    for (const ControlRow& row : controls_) {
-        if (name == row.name) return &row;
-    }
-    return nullptr;
-}
-
 HRESULT FormWindow::Fail(HRESULT hr, std::wstring_view rest, std::wstring_view name, std::wstring_view after)
 {
     failedStep_.Clear();

@@ -61,7 +61,6 @@ protected:
     HWND Window() const { return window_; }
     // The control's window; nullptr for a windowless control or when not created.
     HWND ControlWindow(const form::ControlRow& row) const;
-    const form::ControlRow* ControlNamed(std::wstring_view name) const;
     HFONT Font(bool underlined) const { return underlined ? underlinedFont_.Get() : regularFont_.Get(); }
     // The DPI the window is laid out at: the one it was created at, then the one each
     // WM_DPICHANGED gives.

@@ -20,7 +20,6 @@ public:
     HRESULT Connect(IUnknown* source, REFIID events, IUnknown* sink);
     // Unadvises the sink, if it is connected; the source then lets go of it.
     void Disconnect();
-    bool Connected() const { return point_ != nullptr; }
 
 private:
     Microsoft::WRL::ComPtr<IConnectionPoint> point_;
