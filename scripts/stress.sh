@@ -8,6 +8,7 @@
 #   scripts/stress.sh                  # the full run (10,000 window cycles each, 1,000 unloads, ...)
 #   scripts/stress.sh --short          # the short run that CTest runs as stress_short
 #   scripts/stress.sh --seed 42 --window-cycles 500 --only viewer-cycles,browser-baseline
+#   scripts/stress.sh --only slow-system   # the slow-system family: each slow call in turn
 #
 # Without --seed a seed is chosen and printed; give it again to repeat the run.
 set -euo pipefail

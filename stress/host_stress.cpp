@@ -3,7 +3,8 @@
 // stays within its bar. Seeded: the seed is printed and can be given again.
 //
 //   host_stress [--seed N] [--short] [--window-cycles N] [--unload-cycles N] [--apartments N]
-//               [--rounds N] [--mta-calls N] [--thread-ends N] [--race-seconds N] [--only NAME,NAME...]
+//               [--rounds N] [--mta-calls N] [--thread-ends N] [--race-seconds N] [--slow-rounds N]
+//               [--only NAME,NAME...]   (slow-system names every job of the slow-system family)
 //
 // Exit code 0 when every scenario ended, none crashed or hung, and every bar is met.
 #include <windows.h>
@@ -21,6 +22,7 @@
 #include "child_process.h"
 #include "import_faults.h"
 #include "scenario.h"
+#include "slow_calls.h"
 
 namespace quillpost::stress {
 namespace {
@@ -30,6 +32,7 @@ struct Settings {
     long windowCycles = 10000, unloadCycles = 1000, apartments = 8, rounds = 50, mtaCallers = 4, mtaCalls = 200;
     long threadEnds = 20;
     long raceSeconds = 60, raceApartments = 3;
+    long slowRounds = 40, slowestCall = 200;  // rounds per slow call, its longest delay in ms
     std::string only;
 };
 
@@ -40,6 +43,7 @@ struct Job {
     DWORD timeoutMilliseconds;
     bool resumable;  // after a crash the next child goes on from the fault after the last one
     std::optional<FaultFamily> faults = std::nullopt;  // the family whose failures it injects
+    const SlowCallRow* slow = nullptr;                  // the call it makes slow
 };
 
 // What the parent learnt from one scenario's children.
@@ -150,6 +154,14 @@ bool EveryFaultFired(const Job& job, const JobResult& result)
     return ok;
 }
 
+// A slow call whose delay never fired is an edge reported as covered that was not.
+bool SlowCallFired(const SlowCallRow& row, const JobResult& result)
+{
+    std::printf("  bar %s, delays of the call named:\n", row.job);
+    const auto found = result.fired.find(row.function);
+    return AtLeast(row.function, found == result.fired.end() ? 0 : found->second, 1);
+}
+
 bool GrowthBar(const char* name, const long long* growth)
 {
     std::printf("  bar %s:\n", name);
@@ -164,7 +176,7 @@ std::vector<Job> Jobs(const Settings& s)
 {
     const DWORD minute = 60000;
     auto windowTime = [&](long cycles) { return static_cast<DWORD>(2 * minute + cycles * 150); };
-    return {
+    std::vector<Job> jobs{
         {"viewer-cycles", s.windowCycles, 0, windowTime(s.windowCycles), false},
         {"browser-baseline", s.windowCycles, 0, windowTime(s.windowCycles), false},
         {"about-cycles", s.windowCycles, 0, windowTime(s.windowCycles), false},
@@ -179,12 +191,19 @@ std::vector<Job> Jobs(const Settings& s)
         {"allocation-faults", 0, 0, 10 * minute, true, FaultFamily::Allocations},
         {"creation-faults", 0, 0, 10 * minute, true, FaultFamily::Creation},
     };
+    for (const SlowCallRow& row : SlowCalls())
+        jobs.push_back({row.job, s.slowRounds, s.slowestCall, static_cast<DWORD>(minute + s.slowRounds * 20000), false,
+                        std::nullopt, &row});
+    return jobs;
 }
 
-bool Selected(const Settings& s, const char* name)
+bool Selected(const Settings& s, const Job& job)
 {
     if (s.only.empty()) return true;
-    return ("," + s.only + ",").find(std::string(",") + name + ",") != std::string::npos;
+    const auto named = [&](const char* name) {
+        return ("," + s.only + ",").find(std::string(",") + name + ",") != std::string::npos;
+    };
+    return named(job.name) || (job.slow && named("slow-system"));
 }
 
 int RunAll(const Settings& s)
@@ -196,9 +215,11 @@ int RunAll(const Settings& s)
     JobResult viewer, baseline;
     bool haveViewer = false, haveBaseline = false;
     for (const Job& job : Jobs(s)) {
-        if (!Selected(s, job.name)) continue;
+        if (!Selected(s, job)) continue;
         const ULONGLONG started = GetTickCount64();
-        if (job.width) {
+        if (job.slow) {
+            std::printf("%s (%ld, late by 20 to %ld ms)\n", job.name, job.count, job.width);
+        } else if (job.width) {
             std::printf("%s (%ld x %ld)\n", job.name, job.width, job.count);
         } else {
             std::printf("%s (%ld)\n", job.name, job.count);
@@ -234,6 +255,7 @@ int RunAll(const Settings& s)
             ok &= Within("faults that broke the next call", result.tally[3], 0);
             ok &= EveryFaultFired(job, result);
         }
+        if (job.slow) ok &= SlowCallFired(*job.slow, result);
         allOk &= ok;
         std::fflush(stdout);
     }
@@ -262,6 +284,9 @@ int RunChildScenario(const std::string& name, const ScenarioArgs& args)
     if (name == "registry-faults") return RegistryFaults(args);
     if (name == "allocation-faults") return AllocationFaults(args);
     if (name == "creation-faults") return CreationFaults(args);
+    for (const SlowCallRow& row : SlowCalls()) {
+        if (name == row.job) return SlowSystem(args, row);
+    }
     return Verdict(false, "no such scenario");
 }
 
@@ -291,6 +316,8 @@ int main(int argc, char** argv)
             settings.mtaCalls = 20;
             settings.threadEnds = 2;
             settings.raceSeconds = 3;
+            settings.slowRounds = 1;
+            settings.slowestCall = 50;
             continue;
         }
         ++i;
@@ -302,6 +329,7 @@ int main(int argc, char** argv)
         else if (option == "--mta-calls") settings.mtaCalls = Number(value);
         else if (option == "--thread-ends") settings.threadEnds = Number(value);
         else if (option == "--race-seconds") settings.raceSeconds = Number(value);
+        else if (option == "--slow-rounds") settings.slowRounds = Number(value);
         else if (option == "--only") settings.only = value;
         else if (option == "--child") child = value;
         else if (option == "--count") args.count = Number(value);

@@ -15,7 +15,7 @@ void WriteSlot(void** slot, void* value)
 
 }  // namespace
 
-ImportPatch::ImportPatch(HMODULE module, const char* function, const void* replacement)
+ImportPatch::ImportPatch(HMODULE module, const char* function, const void* replacement, void** original)
 {
     if (!module) return;
     auto* base = reinterpret_cast<BYTE*>(module);
@@ -32,13 +32,23 @@ ImportPatch::ImportPatch(HMODULE module, const char* function, const void* repla
             auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
             if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) != 0) continue;
             if (slotCount_ == kMaxSlots) return;
-            auto** slot = reinterpret_cast<void**>(&addresses->u1.Function);
-            slots_[slotCount_] = slot;
-            originals_[slotCount_] = *slot;
-            ++slotCount_;
-            WriteSlot(slot, const_cast<void*>(replacement));
+            Patch(reinterpret_cast<void**>(&addresses->u1.Function), replacement, slotCount_ ? nullptr : original);
         }
     }
+}
+
+ImportPatch::ImportPatch(void** slot, const void* replacement, void** original)
+{
+    if (slot) Patch(slot, replacement, original);
+}
+
+void ImportPatch::Patch(void** slot, const void* replacement, void** original)
+{
+    slots_[slotCount_] = slot;
+    originals_[slotCount_] = *slot;
+    if (original) *original = *slot;  // a call that reaches the replacement at once finds it
+    ++slotCount_;
+    WriteSlot(slot, const_cast<void*>(replacement));
 }
 
 ImportPatch::~ImportPatch()

@@ -9,8 +9,11 @@ namespace quillpost::stress {
 
 class ImportPatch {
 public:
-    // Patches every import of `function` (by name, from any DLL) in `module`.
-    ImportPatch(HMODULE module, const char* function, const void* replacement);
+    // Patches every import of `function` (by name, from any DLL) in `module`. What the first slot
+    // called before is written to `*original`, if given, before any slot calls the replacement.
+    ImportPatch(HMODULE module, const char* function, const void* replacement, void** original = nullptr);
+    // Patches one slot of another table: a method of a class of objects, for every object of it.
+    ImportPatch(void** slot, const void* replacement, void** original = nullptr);
     ~ImportPatch();
     ImportPatch(const ImportPatch&) = delete;
     ImportPatch& operator=(const ImportPatch&) = delete;
@@ -22,6 +25,8 @@ public:
     void* Original() const { return slotCount_ ? originals_[0] : nullptr; }
 
 private:
+    void Patch(void** slot, const void* replacement, void** original);
+
     static constexpr int kMaxSlots = 8;
     void** slots_[kMaxSlots] = {};
     void* originals_[kMaxSlots] = {};

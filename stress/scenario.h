@@ -64,5 +64,8 @@ int UnloadRace(const ScenarioArgs& args);
 int RegistryFaults(const ScenarioArgs& args);
 int AllocationFaults(const ScenarioArgs& args);
 int CreationFaults(const ScenarioArgs& args);
+// The slow-system family: `row`'s call returns late while the host drives what crosses its edge.
+struct SlowCallRow;
+int SlowSystem(const ScenarioArgs& args, const SlowCallRow& row);
 
 }  // namespace quillpost::stress
