@@ -91,26 +91,40 @@ void ClosedByTheUser(SlowRounds& rounds)
     rounds.End("closed by the user", opened, true);
 }
 
-// A thread of such a host ends its COM, and so its windows, then ends itself: its thread-detach
-// work runs while a pool callback looks at it.
-void EndedWithTheirThread(SlowRounds& rounds)
+// A thread loads the module (through COM, which then holds it, or as a host loads it itself),
+// waits until the call is slow in it, opens both windows and lets go of its own reference; then it
+// ends, with its COM or without. True when both windows opened and the thread ended.
+bool OpenOnAThreadThatEnds(SlowRounds& rounds, bool throughCom, bool endsItsCom)
 {
     Event loaded, armed;
     bool opened = false;
     Thread thread([&] {
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        HostsOwnLoad load;
+        std::optional<HostsOwnLoad> ownLoad;
+        HRESULT hr = S_OK;
+        ComPtr<IDispatch> plugin;
+        if (throughCom)
+            plugin = CreatePlugin(&hr);
+        else if (ownLoad.emplace(); ownLoad->Loaded())
+            plugin = ownLoad->Create();
         loaded.Set();
         armed.WaitPumping();
-        opened = load.Loaded() && OpenBoth(load.Create().Get());
-        load.Release();
-        CoUninitialize();
+        opened = plugin && OpenBoth(plugin.Get());
+        plugin.Reset();
+        ownLoad.reset();
+        if (endsItsCom) CoUninitialize();
     });
     loaded.WaitPumping();
     rounds.Arm();
     armed.Set();
-    const bool ended = thread.WaitPumping();
-    rounds.End("ended with their thread", opened && ended, true);
+    return thread.WaitPumping() && opened;
+}
+
+// A thread of such a host ends its COM, and so its windows, then ends itself: its thread-detach
+// work runs while a pool callback looks at it.
+void EndedWithTheirThread(SlowRounds& rounds)
+{
+    rounds.End("ended with their thread", OpenOnAThreadThatEnds(rounds, false, true), true);
 }
 
 // COM loads the module and holds it: windows closed, then the host's unload query.
@@ -129,23 +143,7 @@ void UnloadCycle(SlowRounds& rounds)
 // thread does on its way out; COM frees the module.
 void ComEndedWithWindowsOpen(SlowRounds& rounds)
 {
-    Event loaded, armed;
-    bool opened = false;
-    Thread thread([&] {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        HRESULT hr = S_OK;
-        ComPtr<IDispatch> plugin = CreatePlugin(&hr);
-        loaded.Set();
-        armed.WaitPumping();
-        opened = plugin && OpenBoth(plugin.Get());
-        plugin.Reset();
-        CoUninitialize();
-    });
-    loaded.WaitPumping();
-    rounds.Arm();
-    armed.Set();
-    const bool ended = thread.WaitPumping();
-    rounds.End("thread ended its COM", opened && ended, true);
+    rounds.End("thread ended its COM", OpenOnAThreadThatEnds(rounds, true, true), true);
 }
 
 // COM loads the module and lets go of it as Windows' CoUninitialize does (it asks, is told "no",
@@ -195,21 +193,9 @@ void ComLetGoWhileWindowsLive(SlowRounds& rounds)
 // with the loader for good, so the module stays, and their end must reach no unmapped code.
 void EndedWithoutEndingCom(SlowRounds& rounds)
 {
-    Event loaded, armed;
-    bool opened = false;
-    Thread thread([&] {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        HostsOwnLoad load;
-        loaded.Set();
-        armed.WaitPumping();
-        opened = load.Loaded() && OpenBoth(load.Create().Get());
-    });
-    loaded.WaitPumping();
-    rounds.Arm();
-    armed.Set();
-    const bool ended = thread.WaitPumping();
+    const bool ended = OpenOnAThreadThatEnds(rounds, false, false);
     PumpMessages(100);
-    rounds.End("ended without ending COM", opened && ended, false);
+    rounds.End("ended without ending COM", ended, false);
 }
 
 using Round = void (*)(SlowRounds&);

@@ -1,13 +1,13 @@
-// The slow-system family's hands: a host that loads the module itself, threads and events that
-// tie its rounds together, and the count of faults in the module's image, judged by a vectored
-// handler because under Wine an exception in a window procedure may be swallowed and the
-// process then ends as if nothing happened.
+// The slow-system family's hands: a host that loads the module itself, and threads and events
+// that tie its rounds together. Faults in the module's image are counted by image_faults.h.
 #pragma once
 
 #include <windows.h>
 #include <wrl/client.h>
 
 #include <functional>
+
+#include "image_faults.h"
 
 namespace quillpost::stress {
 
@@ -63,17 +63,5 @@ private:
     HANDLE handle_ = nullptr;
 };
 
-// Counts, while it lives, the exceptions raised at addresses of every image the module was given.
-class ImageFaultCount {
-public:
-    ImageFaultCount();
-    ~ImageFaultCount();
-    ImageFaultCount(const ImageFaultCount&) = delete;
-    ImageFaultCount& operator=(const ImageFaultCount&) = delete;
-};
-
-// Notes where the loaded module's image lies, for the count.
-void NoteImage(HMODULE module);
-long FaultsInTheImage();
 
 }  // namespace quillpost::stress

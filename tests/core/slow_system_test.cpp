@@ -7,6 +7,7 @@
 
 #include "core/guest_test.h"
 #include "slow_calls.h"
+#include "image_faults.h"
 #include "support/windows.h"
 
 namespace quillpost::testing {
@@ -15,33 +16,16 @@ namespace {
 using stress::SlowCall;
 using stress::SlowCallPatch;
 
-// Faults on code of the module's image after it was unmapped: under Wine an exception in a window
-// procedure may be swallowed, so the process's end alone would not tell.
-DWORD_PTR g_imageStart = 0, g_imageEnd = 0;
-LONG g_faultsInTheImage = 0;
-
-LONG CALLBACK CountFaultsInTheImage(EXCEPTION_POINTERS* exception)
-{
-    const auto address = reinterpret_cast<DWORD_PTR>(exception->ExceptionRecord->ExceptionAddress);
-    if (address >= g_imageStart && address < g_imageEnd) InterlockedIncrement(&g_faultsInTheImage);
-    return EXCEPTION_CONTINUE_SEARCH;
-}
-
-void NoteTheImage(HMODULE module)
-{
-    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(module);
-    const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(reinterpret_cast<const BYTE*>(module) + dos->e_lfanew);
-    g_imageStart = reinterpret_cast<DWORD_PTR>(module);
-    g_imageEnd = g_imageStart + nt->OptionalHeader.SizeOfImage;
-}
-
+// Under Wine an exception in a window procedure may be swallowed, so faults in the module's former
+// image are counted by a vectored handler, not judged by the process's end alone.
+//
 // The viewer and the About window end on their thread after COM has let go of the module; each
 // window's end gives its references back from inside DestroyWindow, which then returns late, so
 // the pool's callback is waiting when the last scope ends and wakes it, and the wake returns
 // late too: the callback looks while the thread sleeps inside the wake, outside the image.
 TEST(SlowSystem, WindowsEndedAfterComLetGoReturnIntoTheImageBeforeItGoes)
 {
-    PVOID handler = AddVectoredExceptionHandler(1, &CountFaultsInTheImage);
+    const stress::ImageFaultCount faults;
     HANDLE freed = CreateEventW(nullptr, TRUE, FALSE, nullptr), opened = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     HRESULT comsQuery = E_FAIL;
     std::function<void()> comsApartment = ComThatLetsGo(opened, freed, &comsQuery);
@@ -55,7 +39,7 @@ TEST(SlowSystem, WindowsEndedAfterComLetGoReturnIntoTheImageBeforeItGoes)
         PumpUntil([] { return GetModuleHandleW(L"Quillpost.dll") != nullptr; }, 30000);
         HMODULE module = nullptr;
         const GetClassObject getClassObject = LoadByHand(&module);
-        NoteTheImage(module);
+        stress::NoteImage(module);
         SlowCallPatch slowWake(module, SlowCall::Wake, 200), slowDestruction(module, SlowCall::WindowDestruction, 50);
         HWND viewer = nullptr, about = nullptr;
         openedBoth = slowWake.Ready() && slowDestruction.Ready() && getClassObject &&
@@ -79,8 +63,7 @@ TEST(SlowSystem, WindowsEndedAfterComLetGoReturnIntoTheImageBeforeItGoes)
     EXPECT_GT(destructionsLate, 0) << "no window's destruction returned late";
     EXPECT_GT(wakesLate, 0) << "no wake of a waiting callback returned late";
     EXPECT_TRUE(WaitUntilModuleIsGone(10000)) << "the references given back after COM let go were kept";
-    EXPECT_EQ(0, g_faultsInTheImage) << "a thread returned into the unmapped image";
-    RemoveVectoredExceptionHandler(handler);
+    EXPECT_EQ(0, stress::FaultsInTheImage()) << "a thread returned into the unmapped image";
     CloseHandle(guiThread);
     CloseHandle(comsThread);
 }
